@@ -1,0 +1,7 @@
+// The two programs' profile records.
+#pragma once
+
+#include "run/program_profile.h"
+
+const ProgramProfile& quorva_profile();
+const ProgramProfile& veldix_profile();

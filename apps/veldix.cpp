@@ -1,0 +1,7 @@
+#include "program_profiles.h"
+#include "run/run_sequence.h"
+
+int main(int argc, char** argv)
+{
+    return run_program(veldix_profile(), argc, argv);
+}

@@ -1,0 +1,169 @@
+#include "input/nef_probe.h"
+
+#include <cstring>
+
+#include "run/run_state.h"
+
+namespace {
+
+constexpr size_t model_text_length = 12;
+constexpr size_t maker_signature_length = 9;
+// The maker note's own TIFF header follows "Nikon\0" and four version bytes.
+constexpr uint64_t maker_header_skip = 10;
+
+constexpr uint16_t tag_model = 0x0110;
+constexpr uint16_t tag_exif = 0x8769;
+constexpr uint16_t tag_maker_note = 0x927C;
+constexpr uint16_t tag_image_size = 0x001B;
+
+struct CameraLevel {
+    const char* keys[2];
+    int32_t level;
+};
+
+// Tested in order as substrings of the model text; a later match wins. The
+// trailing blank keeps "D3 " from matching D3S and "D4 " from matching D4S.
+constexpr CameraLevel camera_table[] = {
+    {{"D300 ", "D300S "}, 15650}, {{"D3X ", nullptr}, 16100}, {{"D4 ", nullptr}, 15250},
+    {{"D800 ", nullptr}, 15600},  {{"D3S ", nullptr}, 15400}, {{"D3 ", "D700 "}, 16000},
+};
+constexpr int32_t default_saturation_level = 15250;
+
+int decode_error(RunState& run, int code)
+{
+    say(run.console, "EXIF Decode Error %d\n", code);
+    return 2;
+}
+
+}  // namespace
+
+int32_t camera_saturation_level(const std::string& model_text)
+{
+    int32_t level = default_saturation_level;
+    for (const CameraLevel& camera : camera_table)
+        for (const char* key : camera.keys)
+            if (key && model_text.find(key) != std::string::npos)
+                level = camera.level;
+    return level;
+}
+
+std::string clean_model_text(const char* bytes, size_t length)
+{
+    std::string text(model_text_length, ' ');
+    for (size_t i = 0; i < length && i < model_text_length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        text[i] = (c < 0x20 || c >= 0x80) ? ' ' : static_cast<char>(c);
+    }
+    return text;
+}
+
+int nef_check_header(RunState& run)
+{
+    std::FILE* file = run.images.file[0];
+    seek_to(file, 0);
+    uint32_t offset = 0;
+    int code = 0;
+    switch (read_tiff_header(run.stream, file, offset)) {
+    case HeaderResult::bad_byte_order:
+        code = 1;
+        break;
+    case HeaderResult::bad_magic:
+        code = 2;
+        break;
+    case HeaderResult::ok:
+        if (offset > max_nef_directory_offset)
+            code = 3;
+        break;
+    }
+    if (code != 0) {
+        say(run.console, "Error:  File corruption %d, Exifbase %lx.\n", code, static_cast<unsigned long>(offset));
+        return 1;
+    }
+    run.stream.directory_offset = offset;
+    return 0;
+}
+
+int nef_probe(RunState& run)
+{
+    RunSettings& s = run.settings;
+    TiffStream& stream = run.stream;
+    std::FILE* file = run.images.file[0];
+    int code = 0;
+
+    // Model text, and with it the camera.
+    std::string model;
+    if (!find_ifd_entry(stream, file, tag_model)) {
+        code = 4;
+    } else {
+        seek_to(file, stream.entry.value);
+        char bytes[model_text_length];
+        const size_t got = read_text_line(file, bytes, model_text_length);
+        model = clean_model_text(bytes, got);
+        if (model.find("NIKON D") == std::string::npos)
+            code = 5;
+    }
+    if (code == 0) {
+        run.info.saturation_level = camera_saturation_level(model);
+        say(run.console, "Camera:  %s  ", model.c_str());
+    }
+    say(run.console, "File:  %s", s.file_name[0].c_str());
+    if (s.two_files)
+        say(run.console, " minus %s", s.file_name[1].c_str());
+    say(run.console, "\n");
+    if (code != 0)
+        return decode_error(run, code);
+
+    // EXIF directory, then the maker note.
+    if (!find_ifd_entry(stream, file, tag_exif))
+        return decode_error(run, 6);
+    stream.directory_offset = stream.entry.value;
+    if (!find_ifd_entry(stream, file, tag_maker_note))
+        return decode_error(run, 7);
+    const uint64_t maker_note = stream.entry.value;
+    seek_to(file, maker_note);
+    char signature[maker_signature_length + 1] = {};
+    read_text_line(file, signature, maker_signature_length);
+    if (std::strstr(signature, "Nikon") == nullptr)
+        return decode_error(run, 8);
+    const uint64_t maker_base = maker_note + maker_header_skip;
+    seek_to(file, maker_base);
+
+    // The maker note's own header; its byte order holds for the samples too.
+    uint32_t maker_offset = 0;
+    switch (read_tiff_header(stream, file, maker_offset)) {
+    case HeaderResult::bad_byte_order:
+        return decode_error(run, 9);
+    case HeaderResult::bad_magic:
+        return decode_error(run, 10);
+    case HeaderResult::ok:
+        break;
+    }
+    if (maker_offset > max_nef_directory_offset)
+        return decode_error(run, 11);
+    stream.directory_offset = maker_base + maker_offset;
+    if (!find_ifd_entry(stream, file, tag_image_size))
+        return decode_error(run, 12);
+    if (stream.entry.type != tiff_type_short || stream.entry.count != 7)
+        return decode_error(run, 13);
+    seek_to(file, maker_base + stream.entry.value + 2);
+    read_u16(stream, file);
+    read_u16(stream, file);
+    const uint32_t width = read_u16(stream, file);
+    const uint32_t height = read_u16(stream, file);
+
+    // The samples, uncompressed at 16 bits, are the last bytes of each file.
+    const uint64_t raw_size = uint64_t{width} * height * 2;
+    const int files = s.two_files ? 2 : 1;
+    for (int f = 0; f < files; ++f) {
+        if (raw_size + min_nef_header_bytes > s.file_length[f]) {
+            say(run.console, "Error:  File must be Uncompressed 14-bit NEF.\n");
+            return 1;
+        }
+        run.info.data_offset[f] = s.file_length[f] - raw_size;
+    }
+    run.info.width = width;
+    run.info.height = height;
+    run.info.row_stride = uint64_t{width} * 2;
+    run.info.big_endian = stream.big_endian;
+    return 0;
+}

@@ -1,0 +1,134 @@
+#include "input/tif_probe.h"
+
+#include "run/run_state.h"
+
+namespace {
+
+constexpr uint16_t tag_width = 256;
+constexpr uint16_t tag_height = 257;
+constexpr uint16_t tag_strip_offsets = 273;
+constexpr uint16_t tag_strip_byte_counts = 279;
+
+constexpr uint16_t mark_big = 0x4D4D;
+constexpr uint16_t mark_little = 0x4949;
+
+// Code of the first failing check of image 2 against image 1, 0 when it fits.
+int second_image_code(RunState& run, uint32_t first_offset)
+{
+    TiffStream& stream = run.stream;
+    std::FILE* file = run.images.file[1];
+    int code = 0;
+
+    seek_to(file, 0);
+    const uint16_t mark = read_u16(stream, file);
+    if (stream.big_endian && mark != mark_big)
+        return 4;
+    if (!stream.big_endian && mark != mark_little)
+        return 5;
+
+    if (read_u16(stream, file) != 42)
+        code = 6;
+    if (read_u32(stream, file) != first_offset)
+        code = 7;
+    if (code != 0)
+        return code;
+
+    if (!find_ifd_entry(stream, file, tag_width) || entry_value_by_type(stream, stream.entry) != run.info.width)
+        code = 8;
+    if (!find_ifd_entry(stream, file, tag_height) || entry_value_by_type(stream, stream.entry) != run.info.height)
+        code = 9;
+    if (!find_ifd_entry(stream, file, tag_strip_offsets))
+        code = 10;
+    else
+        run.info.data_offset[1] = entry_value_by_type(stream, stream.entry);
+    return code;
+}
+
+}  // namespace
+
+int tif_check_header(RunState& run)
+{
+    std::FILE* file = run.images.file[0];
+    seek_to(file, 0);
+    uint32_t offset = 0;
+    int code = 0;
+    switch (read_tiff_header(run.stream, file, offset)) {
+    case HeaderResult::bad_byte_order:
+        code = 1;
+        break;
+    case HeaderResult::bad_magic:
+        code = 2;
+        break;
+    case HeaderResult::ok: {
+        // Unsigned 32-bit like the offset: a file under 40 bytes wraps to a
+        // huge limit and fails later, at its directory.
+        const uint64_t length = run.settings.file_length[0];
+        const uint64_t limit = length >= tif_min_bytes_after_directory
+                                   ? length - tif_min_bytes_after_directory
+                                   : static_cast<uint32_t>(length - tif_min_bytes_after_directory);
+        if (offset > limit)
+            code = 3;
+        break;
+    }
+    }
+    if (code != 0) {
+        say(run.console, "Error %d:  File corruption.\n", code);
+        return 1;
+    }
+    run.stream.directory_offset = offset;
+    return 0;
+}
+
+int tif_probe(RunState& run)
+{
+    TiffStream& stream = run.stream;
+    std::FILE* file = run.images.file[0];
+    RawImageInfo& info = run.info;
+    const uint32_t first_offset = static_cast<uint32_t>(stream.directory_offset);
+
+    int missing = 0;
+    uint32_t values[4] = {};
+    const uint16_t tags[4] = {tag_width, tag_height, tag_strip_offsets, tag_strip_byte_counts};
+    for (int i = 0; i < 4; ++i) {
+        if (find_ifd_entry(stream, file, tags[i]))
+            values[i] = entry_value_by_type(stream, stream.entry);
+        else
+            missing += 1 << i;
+    }
+    if (missing != 0) {
+        say(run.console, "Error %d:  Missing image parameter(s).\n", missing);
+        return 1;
+    }
+    info.width = values[0];
+    info.height = values[1];
+    info.data_offset[0] = values[2];
+    info.array_size = values[3];
+    info.row_stride = uint64_t{info.width} * 2;
+    info.big_endian = stream.big_endian;
+    info.saturation_level = run.profile.fixed_saturation_level;
+
+    RunSettings& s = run.settings;
+    if (s.two_files) {
+        const int code = second_image_code(run, first_offset);
+        if (code != 0) {
+            say(run.console, "Warning %d:  File 2 incompatible.  Computing single-image data.\n", code);
+            s.two_files = false;
+        }
+    }
+
+    say(run.console, "File:  %s", s.file_name[0].c_str());
+    if (s.two_files)
+        say(run.console, " minus %s", s.file_name[1].c_str());
+    say(run.console, ", TIF array size=%lu bytes\n", static_cast<unsigned long>(info.array_size));
+    return 0;
+}
+
+int tif_check_format(RunState& run)
+{
+    const RawImageInfo& info = run.info;
+    if (uint64_t{2} * info.width * info.height != info.array_size) {
+        say(run.console, "Error:  TIF files must be monochrome 16-bit.\n");
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,50 @@
+// Reads 16- and 32-bit values, TIFF headers and directory entries from an image
+// file in the byte order of the last header read. Bytes past the end of a file
+// read as zero: a short read is never an error here, callers range-check.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+struct IfdEntry {
+    uint16_t tag = 0;
+    uint16_t type = 0;
+    uint32_t count = 0;
+    uint32_t value = 0;  // the value-or-offset field as one 32-bit number
+};
+
+struct TiffStream {
+    bool big_endian = true;  // "MM": most significant byte first
+    uint64_t directory_offset = 0;
+    IfdEntry entry;          // the entry read last
+};
+
+enum class HeaderResult { ok, bad_byte_order, bad_magic };
+
+// A directory holding more entries than this is taken as damaged and searched
+// no further: real directories of these files hold a few dozen.
+constexpr uint16_t max_directory_entries = 200;
+
+constexpr uint16_t tiff_type_short = 3;
+
+uint16_t read_u16(TiffStream& stream, std::FILE* file);
+uint32_t read_u32(TiffStream& stream, std::FILE* file);
+
+// Reads mark, 42 and first-directory offset from the current position. The
+// mark sets the stream's byte order; on failure nothing more is read.
+HeaderResult read_tiff_header(TiffStream& stream, std::FILE* file, uint32_t& first_offset);
+
+// Searches the directory at directory_offset for the first entry with the tag.
+// On success the entry is in stream.entry and the file is just behind it.
+bool find_ifd_entry(TiffStream& stream, std::FILE* file, uint16_t tag);
+
+// The entry's value read by its type: a SHORT with count 1 is its 16-bit value
+// (the first two bytes of the value field), anything else the 32-bit field.
+uint32_t entry_value_by_type(const TiffStream& stream, const IfdEntry& entry);
+
+// Absolute positioning; positions past the end are fine (reads give zeros).
+void seek_to(std::FILE* file, uint64_t offset);
+
+// Reads up to max_bytes bytes, stopping after a newline, as a line read does.
+// Returns the number of bytes read (0 at the end of the file).
+size_t read_text_line(std::FILE* file, char* out, size_t max_bytes);

@@ -1,0 +1,44 @@
+// The four report files: opened for appending only when needed, each table or
+// record line appended whole with a single write.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "run/text_out.h"
+
+struct RunState;
+
+struct ReportFile {
+    int fd = -1;
+    const char* name = "";
+    bool write_failed = false;
+
+    bool is_open() const { return fd >= 0; }
+};
+
+struct ReportFiles {
+    ReportFile stats;     // statistics log
+    ReportFile hist;      // histogram log
+    ReportFile profile;   // RCDN.CSV
+    ReportFile spectrum;  // DFT.CSV
+    TextBuffer record;    // this run's statistics record, written whole at the end
+
+    ReportFiles() = default;
+    ReportFiles(const ReportFiles&) = delete;
+    ReportFiles& operator=(const ReportFiles&) = delete;
+    ~ReportFiles();
+};
+
+// Opens (creating when missing) for appending; false when it cannot be opened.
+bool open_report(ReportFile& file, const char* name);
+void close_report(ReportFile& file);
+
+// Opens the statistics log and heads it while it is shorter than 8 bytes.
+bool open_stats_log(ReportFile& file, const char* name);
+
+// Appends the text in one write. A failure is remembered and reported once.
+void append_report(RunState& run, ReportFile& file, const TextBuffer& text);
+
+// Completes a table's title line: file name(s) and window.
+void write_table_source(const RunState& run, TextBuffer& text);

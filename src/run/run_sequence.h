@@ -1,0 +1,11 @@
+// One run of a program, from the arguments to the exit status.
+#pragma once
+
+#include <cstdio>
+
+struct ProgramProfile;
+
+// Runs the program described by the profile on the arguments, printing to the
+// console stream, and returns the exit status. Report files are written in the
+// current directory.
+int run_program(const ProgramProfile& profile, int argc, const char* const* argv, std::FILE* console = stdout);

@@ -1,0 +1,41 @@
+// The whole state of one run: plain records, owned by the run and passed by
+// reference to each step.
+#pragma once
+
+#include "input/image_files.h"
+#include "input/raw_image_info.h"
+#include "input/tiff_stream.h"
+#include "run/program_profile.h"
+#include "run/report_files.h"
+#include "run/run_settings.h"
+#include "run/text_out.h"
+#include "spectra/line_spectrum.h"
+#include "stats/channel_stats.h"
+#include "stats/histograms.h"
+#include "stats/profiles.h"
+#include "stats/sample_pass.h"
+#include "stats/window.h"
+
+struct RunState {
+    const ProgramProfile& profile;
+    Console console;
+    RunSettings settings;
+    ImageFiles images;
+    TiffStream stream;
+    RawImageInfo info;
+    WindowSpec window;
+    HistogramSet hist;
+    ChannelStats stats;
+    ChannelResults results;
+    ProfileSet profiles;
+    SpectraState spectra;
+    ReportFiles reports;
+
+    RunState(const ProgramProfile& program, Console out) : profile(program), console(out) {}
+};
+
+// Whole-run kernel mode of the spectrum kernel.
+inline KernelMode kernel_mode(const RunSettings& settings)
+{
+    return KernelMode{settings.autocorr, settings.ft_coef};
+}

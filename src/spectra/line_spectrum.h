@@ -1,0 +1,30 @@
+// One value of the spectrum of a stored line: a DFT coefficient magnitude or a
+// circular autocovariance.
+#pragma once
+
+#include <cstdint>
+
+struct ProfileSet;
+
+// Single-precision averaging stores, indexed by f / 2, for windows up to 2048.
+constexpr int coef_entries = 514;
+
+struct SpectraState {
+    int32_t span_x = 0;  // reported x frequencies: f from W/2 - span_x to W/2; 0 when off
+    int32_t span_y = 0;
+    float coef_sums[6][coef_entries] = {};  // R, G1, B, G2 at f/2; G at f; G at f + 1
+    double power_sum[8] = {};               // per line, for the RMS lines
+    double green_power_sum[2] = {};         // combined green along x (0) and y (1)
+    double acf_scale[4] = {1.0, 1.0, 1.0, 1.0};
+};
+
+// The kernel's mode, from the run settings.
+struct KernelMode {
+    bool autocorr = false;  // autocovariance instead of DFT magnitude
+    bool ft_coef = false;   // line holds tenths of DN; divide by 10, add to power sums
+};
+
+// line: 0..7; pair_step: 0, or 2 to interleave line and line + 2 (combined green);
+// count: N values in the sequence; freq: frequency index b, or the lag.
+double SpectrumKernel(const ProfileSet& lines, SpectraState& spectra, KernelMode mode, int32_t line,
+                      int32_t pair_step, int32_t count, int32_t freq);

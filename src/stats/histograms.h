@@ -1,0 +1,44 @@
+// Four-channel histograms of image 1's DN values.
+#pragma once
+
+#include <cstdint>
+
+#include "stats/cfa.h"
+
+struct ProgramProfile;
+struct RunSettings;
+struct RunState;
+
+// Bins plus the counters below and above the range.
+constexpr int32_t max_histogram_bins = 512;
+
+struct HistogramSet {
+    int32_t start = 1;   // S: lower edge of bin 1
+    int32_t width = 1;   // B: bin width in DN
+    int32_t bins = 50;   // N: regular bins
+    // Per plane: [0] below S, [1..N] the bins, [N + 1] at or above S + N x B.
+    uint32_t counts[4][max_histogram_bins + 2] = {};
+};
+
+// Brings S, B, E and N into range, stores them in the set and clears the counters.
+void normalise_histogram(const ProgramProfile& profile, RunSettings& settings, HistogramSet& hist);
+
+inline void histogram_add(HistogramSet& hist, CfaChannel channel, int64_t dn)
+{
+    // 64-bit: S + N x B may pass 2^31 for a zero-width range.
+    const int64_t start = hist.start;
+    const int64_t end = start + int64_t{hist.bins} * hist.width;
+    int64_t index;
+    if (dn < start)
+        index = 0;
+    else if (dn >= end)
+        index = hist.bins + 1;
+    else
+        index = 1 + (dn - start) / hist.width;
+    ++hist.counts[channel][index];
+}
+
+void clear_histogram_counts(HistogramSet& hist);
+
+// The "Histogram data" table, appended to the histogram log.
+void write_histogram_table(RunState& run);
