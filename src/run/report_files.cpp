@@ -56,7 +56,7 @@ void close_report(ReportFile& file)
     file.fd = -1;
 }
 
-bool open_stats_log(ReportFile& file, const char* name)
+bool open_stats_log(ReportFile& file, const char* name, Console& console)
 {
     if (!open_report(file, name))
         return false;
@@ -69,20 +69,31 @@ bool open_stats_log(ReportFile& file, const char* name)
         add_text(heading, "Image Statistics for Uncomp. 14-bit NEF files\n");
         add_text(heading, "%s, Bclip, Wclip, From Hist:, %s, Files, Window\n", columns, columns);
         if (!write_all(file.fd, heading.text))
-            file.write_failed = true;
+            note_write_failure(file, console);
     }
     ::flock(file.fd, LOCK_UN);
     return true;
+}
+
+void note_write_failure(ReportFile& file, Console& console)
+{
+    if (!file.write_failed)
+        say(console, "Warning:  Unable to write %s.\n", file.name);
+    file.write_failed = true;
 }
 
 void append_report(RunState& run, ReportFile& file, const TextBuffer& text)
 {
     if (!file.is_open() || text.text.empty())
         return;
-    if (!write_all(file.fd, text.text) && !file.write_failed) {
-        file.write_failed = true;
-        (void)run;
-    }
+    if (!write_all(file.fd, text.text))
+        note_write_failure(file, run.console);
+}
+
+bool any_write_failed(const ReportFiles& files)
+{
+    return files.stats.write_failed || files.hist.write_failed || files.profile.write_failed ||
+           files.spectrum.write_failed;
 }
 
 void write_table_source(const RunState& run, TextBuffer& text)

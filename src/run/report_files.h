@@ -35,10 +35,16 @@ bool open_report(ReportFile& file, const char* name);
 void close_report(ReportFile& file);
 
 // Opens the statistics log and heads it while it is shorter than 8 bytes.
-bool open_stats_log(ReportFile& file, const char* name);
+bool open_stats_log(ReportFile& file, const char* name, Console& console);
 
-// Appends the text in one write. A failure is remembered and reported once.
+// Appends the text in one write. A failure (a full disk) is remembered and
+// reported once per file: the report is then incomplete.
 void append_report(RunState& run, ReportFile& file, const TextBuffer& text);
+void note_write_failure(ReportFile& file, Console& console);
+bool any_write_failed(const ReportFiles& files);
+
+// Exit status of a run whose reports could not all be written.
+constexpr int status_report_incomplete = 4;
 
 // Completes a table's title line: file name(s) and window.
 void write_table_source(const RunState& run, TextBuffer& text);

@@ -28,7 +28,7 @@ int run_steps(RunState& run, int argc, const char* const* argv, bool& reached_re
     if (parsed != continue_run)
         return parsed;
 
-    if (s.stats_log && !open_stats_log(run.reports.stats, profile.stats_log_name)) {
+    if (s.stats_log && !open_stats_log(run.reports.stats, profile.stats_log_name, run.console)) {
         warn_unable_to_open(run, profile.stats_log_name);
         s.stats_log = false;
     }
@@ -122,13 +122,15 @@ int run_program(const ProgramProfile& profile, int argc, const char* const* argv
 {
     auto run = std::make_unique<RunState>(profile, Console{console});
     bool reached_reports = false;
-    const int status = run_steps(*run, argc, argv, reached_reports);
+    int status = run_steps(*run, argc, argv, reached_reports);
     // A run that reached the reports completes its record line, also when the
     // normality curves could not be written (status 3).
     if (reached_reports && run->settings.stats_log && run->reports.stats.is_open())
         close_record(*run);
     if (reached_reports && status == 0)
         say(run->console, "\n");
+    if (status == 0 && any_write_failed(run->reports))
+        status = status_report_incomplete;
     std::fflush(console);
     return status;
 }

@@ -1,6 +1,90 @@
 #include "spectra/column_pass.h"
 
-#include "run/run_state.h"
+#include <algorithm>
+#include <vector>
 
-void column_pass(RunState&) {}
-void write_column_spectra(RunState&) {}
+#include "run/run_state.h"
+#include "spectra/row_spectra.h"
+#include "stats/cfa.h"
+#include "stats/window_reader.h"
+
+namespace {
+
+// Window columns held in memory at a time. Windows up to this width (every
+// window with both directions on) are read in one go; a wider one, allowed
+// when only the column direction is on, is read in strips of this many, so
+// at most 2 images x 2048 x 2048 samples are held.
+constexpr int64_t strip_columns = 2048;
+
+// A run of window columns of one image, all window rows, row after row.
+struct WindowStrip {
+    std::vector<uint16_t> samples;
+    int64_t columns = 0;
+
+    uint16_t at(int64_t row, int64_t column) const { return samples[static_cast<size_t>(row * columns + column)]; }
+};
+
+void read_strip(std::FILE* file, uint64_t data_offset, const RunState& run, int64_t left, int64_t top,
+                int64_t count, WindowStrip& strip, std::vector<uint8_t>& scratch)
+{
+    const int64_t rows = run.window.H;
+    strip.columns = count;
+    strip.samples.assign(static_cast<size_t>(rows * count), 0);
+    for (int64_t r = 0; r < rows; ++r)
+        read_samples(file, sample_offset(data_offset, run.info.row_stride, left, top + r), count,
+                     run.info.big_endian, strip.samples.data() + r * count, scratch);
+}
+
+// Fills lines 0..3 with column pair `pair` of the strip: entry p of each plane
+// is its d in row pair p (window rows 2p and 2p + 1). Each sample's plane
+// follows from its image position, in each image by that image's own window.
+void load_column_pair(RunState& run, const WindowStrip& image1, const WindowStrip* image2, int64_t strip_left,
+                      int64_t pair)
+{
+    const WindowSpec& w = run.window;
+    for (int64_t y = 0; y < w.H; ++y) {
+        int32_t first[4] = {};
+        int32_t second[4] = {};  // 0 with one image: d is the DN
+        CfaChannel planes[2];
+        for (int64_t k = 0; k < 2; ++k) {
+            const int64_t in_strip = 2 * pair + k;
+            const int64_t column = strip_left + in_strip;
+            planes[k] = channel_at(w.Y + y, w.X + column);
+            first[planes[k]] = image1.at(y, in_strip);
+            if (image2 != nullptr)
+                second[channel_at(w.Y2 + y, w.X2 + column)] = image2->at(y, in_strip);
+        }
+        for (const CfaChannel c : planes)
+            run.profiles.line[c][y / 2] = first[c] - second[c];
+    }
+}
+
+}  // namespace
+
+void column_pass(RunState& run)
+{
+    const WindowSpec& w = run.window;
+    const RawImageInfo& info = run.info;
+    const bool two = run.settings.two_files;
+    for (auto& sums : run.spectra.coef_sums)
+        std::fill(std::begin(sums), std::end(sums), 0.0f);
+
+    WindowStrip image1;
+    WindowStrip image2;
+    std::vector<uint8_t> scratch;
+    for (int64_t left = 0; left < w.W; left += strip_columns) {
+        const int64_t count = std::min(strip_columns, w.W - left);
+        read_strip(run.images.file[0], info.data_offset[0], run, w.X + left, w.Y, count, image1, scratch);
+        if (two)
+            read_strip(run.images.file[1], info.data_offset[1], run, w.X2 + left, w.Y2, count, image2, scratch);
+        for (int64_t pair = 0; pair < count / 2; ++pair) {
+            load_column_pair(run, image1, two ? &image2 : nullptr, left, pair);
+            accumulate_line_spectra(run, static_cast<int32_t>(w.H), run.spectra.span_y);
+        }
+    }
+}
+
+void write_column_spectra(RunState& run)
+{
+    write_multi_table(run, SpectrumAxis::y);
+}

@@ -24,7 +24,25 @@ struct KernelMode {
     bool ft_coef = false;   // line holds tenths of DN; divide by 10, add to power sums
 };
 
+// The sequence x[0..N-1] the kernel works on: one stored line, or two lines
+// interleaved (x[2i] from the first, x[2i + 1] from the second, both at i).
+struct LineSequence {
+    const int32_t* first = nullptr;
+    const int32_t* second = nullptr;  // null for a single line
+
+    int32_t operator[](int32_t i) const
+    {
+        if (second == nullptr)
+            return first[i];
+        return (i & 1) != 0 ? second[i / 2] : first[i / 2];
+    }
+};
+
 // line: 0..7; pair_step: 0, or 2 to interleave line and line + 2 (combined green);
 // count: N values in the sequence; freq: frequency index b, or the lag.
+//
+// This is the reference form of the computation: one cos and one sin per call,
+// the rotation carried by a recurrence, sums in index order. Any faster form
+// must give the same bits.
 double SpectrumKernel(const ProfileSet& lines, SpectraState& spectra, KernelMode mode, int32_t line,
                       int32_t pair_step, int32_t count, int32_t freq);

@@ -1,13 +1,88 @@
 #include "spectra/row_spectra.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "run/run_state.h"
+#include "stats/cfa.h"
 
 namespace {
 
 // Fewest frequencies a table reports.
 constexpr int64_t min_ft_upper = 4;
+
+// The -F lines hold ten times the average d: sum x 20 / window dimension.
+constexpr int64_t tenths_scale = 20;
+
+// Percent of the window variance.
+constexpr double acf_percent = 100.0;
+
+// Line of the combined green sequence (G1 interleaved with G2 two lines on).
+constexpr int32_t green_line_x = 1;
+constexpr int32_t green_line_y = 5;
+constexpr int32_t green_pair_step = 2;
+
+const char* const f_header = "   f,       G,      f,       G,       f,       R,        G1,         B,        G2\n";
+const char* const n_header = "   n,       G,      n,       G,       n,       R,        G1,         B,        G2\n";
+
+// The RMS line: square roots of the plain sums of squares, under the second
+// G column and the four plane columns.
+void add_rms_line(TextBuffer& table, double green_power, const double* power)
+{
+    add_text(table, "  RMS:   ,      ,     ,%10.3lf,      ,%10.3lf,%10.3lf,%10.3lf,%10.3lf\n",
+             printable(std::sqrt(green_power)), printable(std::sqrt(power[0])), printable(std::sqrt(power[1])),
+             printable(std::sqrt(power[2])), printable(std::sqrt(power[3])));
+}
+
+// Rescales one line in place: (v x 20) / dimension, the product in 64 bits
+// (tall windows pass 2^31) and the quotient truncated toward zero.
+void rescale_to_tenths(int32_t* values, int64_t count, int64_t dimension)
+{
+    for (int64_t i = 0; i < count; ++i)
+        values[i] = static_cast<int32_t>((int64_t{values[i]} * tenths_scale) / dimension);
+}
+
+// One -F table: the average row (x) or the average column (y).
+void write_ft_table(RunState& run, SpectrumAxis axis)
+{
+    const bool y = axis == SpectrumAxis::y;
+    const int32_t length = static_cast<int32_t>(y ? run.window.H : run.window.W);
+    const int32_t span = y ? run.spectra.span_y : run.spectra.span_x;
+    const int32_t green_line = y ? green_line_y : green_line_x;
+    const int32_t first_line = y ? 4 : 0;
+    const int32_t half = length / 2;
+    const KernelMode mode = kernel_mode(run.settings);
+    const ProfileSet& lines = run.profiles;
+    SpectraState& sp = run.spectra;
+
+    TextBuffer table;
+    add_text(table, "%s", y ? "Ave-column DFT coef mags" : "Ave-row DFT coef mags");
+    write_table_source(run, table);
+    add_text(table, "%s", f_header);
+    for (int32_t f = half - span; f <= half; f += 2) {
+        // The kernel adds to the power sums, so the calls keep the column order.
+        const double g0 = SpectrumKernel(lines, sp, mode, green_line, green_pair_step, length, f);
+        const double g1 = SpectrumKernel(lines, sp, mode, green_line, green_pair_step, length, f + 1);
+        add_text(table, " %4d,%10.3lf, %4d,%10.3lf,  %4d", f, printable(g0), f + 1, printable(g1), f / 2);
+        for (int32_t c = 0; c < 4; ++c) {
+            const double v = SpectrumKernel(lines, sp, mode, first_line + c, 0, half, f / 2);
+            add_text(table, ",%10.3lf", printable(v));
+        }
+        add_text(table, "\n");
+    }
+    add_rms_line(table, sp.green_power_sum[y ? 1 : 0], sp.power_sum + first_line);
+    append_report(run, run.reports.spectrum, table);
+}
+
+// 100 / variance; a plane without variance has no defined ACF, and NaN carries
+// that to every value and to the RMS cell of its columns.
+double acf_scale_for(double variance)
+{
+    if (variance > 0.0)
+        return acf_percent / variance;
+    return std::numeric_limits<double>::quiet_NaN();
+}
 
 }  // namespace
 
@@ -22,6 +97,101 @@ void derive_spectrum_spans(RunSettings& settings, const WindowSpec& window, Spec
     spectra.span_y = settings.col_lines ? static_cast<int32_t>(std::min<int64_t>(window.H / 2, upper)) : 0;
 }
 
-void row_pair_step(RunState&) {}
-void write_ft_tables(RunState&) {}
-void write_row_spectra(RunState&) {}
+void accumulate_line_spectra(RunState& run, int32_t length, int32_t span)
+{
+    const KernelMode mode = kernel_mode(run.settings);
+    const ProfileSet& lines = run.profiles;
+    SpectraState& sp = run.spectra;
+    const int32_t half = length / 2;
+    for (int32_t f = half - span; f <= half; f += 2) {
+        const int32_t k = f / 2;
+        // Each result is rounded to single precision before it is added.
+        for (int32_t c = 0; c < 4; ++c)
+            sp.coef_sums[c][k] += static_cast<float>(SpectrumKernel(lines, sp, mode, c, 0, half, k));
+        sp.coef_sums[4][k] +=
+            static_cast<float>(SpectrumKernel(lines, sp, mode, green_line_x, green_pair_step, length, f));
+        sp.coef_sums[5][k] +=
+            static_cast<float>(SpectrumKernel(lines, sp, mode, green_line_x, green_pair_step, length, f + 1));
+    }
+}
+
+void row_pair_step(RunState& run)
+{
+    accumulate_line_spectra(run, static_cast<int32_t>(run.window.W), run.spectra.span_x);
+}
+
+void write_ft_tables(RunState& run)
+{
+    const WindowSpec& w = run.window;
+    // Only the entries the window fills; the rest are 0 and stay 0.
+    const int64_t columns = std::min<int64_t>(w.W / 2, line_capacity);
+    const int64_t rows = std::min<int64_t>(w.H / 2, line_capacity);
+    for (int c = 0; c < 4; ++c) {
+        rescale_to_tenths(run.profiles.col_sums(c), columns, w.H);
+        rescale_to_tenths(run.profiles.row_sums(c), rows, w.W);
+    }
+    if (run.spectra.span_x > 1)
+        write_ft_table(run, SpectrumAxis::x);
+    if (run.spectra.span_y > 1)
+        write_ft_table(run, SpectrumAxis::y);
+}
+
+void write_row_spectra(RunState& run)
+{
+    SpectraState& sp = run.spectra;
+    // Set here also when there is no row table: the column table uses them.
+    if (run.settings.autocorr) {
+        const double* variance = run.results.variance;
+        sp.acf_scale[R] = acf_scale_for(variance[Red]);
+        sp.acf_scale[G1] = acf_scale_for(variance[Green]);
+        sp.acf_scale[B] = acf_scale_for(variance[Blue]);
+        sp.acf_scale[G2] = acf_scale_for(variance[Green]);
+    } else {
+        for (double& scale : sp.acf_scale)
+            scale = 1.0;
+    }
+    if (sp.span_x > 1)
+        write_multi_table(run, SpectrumAxis::x);
+}
+
+void write_multi_table(RunState& run, SpectrumAxis axis)
+{
+    const bool y = axis == SpectrumAxis::y;
+    const bool acf = run.settings.autocorr;
+    const int32_t length = static_cast<int32_t>(y ? run.window.H : run.window.W);
+    // The sums hold one value per row pair (x) or column pair (y): x 2.0 / the
+    // other dimension averages them.
+    const double other = static_cast<double>(y ? run.window.W : run.window.H);
+    const int32_t span = y ? run.spectra.span_y : run.spectra.span_x;
+    const int32_t half = length / 2;
+    SpectraState& sp = run.spectra;
+    double& green_power = sp.green_power_sum[y ? 1 : 0];
+    double* power = sp.power_sum + (y ? 4 : 0);
+
+    TextBuffer table;
+    if (y)
+        add_text(table, "%s", acf ? "Ave. Column-ACF" : "Column-DFT ave. coef mags");
+    else
+        add_text(table, "%s", acf ? "Ave. Row-ACF" : "Row-DFT ave. coef mags");
+    write_table_source(run, table);
+    add_text(table, "%s", acf ? n_header : f_header);
+    for (int32_t f = half - span; f <= half; f += 2) {
+        const int32_t k = f / 2;
+        // Printed and squared as single-precision values.
+        const float g0 = static_cast<float>(sp.coef_sums[4][k] * sp.acf_scale[G1] * 2.0 / other);
+        const float g1 = static_cast<float>(sp.coef_sums[5][k] * sp.acf_scale[G1] * 2.0 / other);
+        add_text(table, " %4d,%10.3f, %4d,%10.3f,  %4d", f, printable(g0), f + 1, printable(g1), k);
+        if (f != 0)
+            green_power += static_cast<double>(g0) * static_cast<double>(g0);
+        green_power += static_cast<double>(g1) * static_cast<double>(g1);
+        for (int32_t c = 0; c < 4; ++c) {
+            const float v = static_cast<float>(sp.coef_sums[c][k] * sp.acf_scale[c] * 2.0 / other);
+            add_text(table, ",%10.3f", printable(v));
+            if (f != 0)
+                power[c] += static_cast<double>(v) * static_cast<double>(v);
+        }
+        add_text(table, "\n");
+    }
+    add_rms_line(table, green_power, power);
+    append_report(run, run.reports.spectrum, table);
+}

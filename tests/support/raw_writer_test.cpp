@@ -50,6 +50,13 @@ void expect_changed_within(const Bytes& a, const Bytes& b, size_t lo, size_t hi)
   EXPECT_LT(at.back(), hi);
 }
 
+struct Moments {
+  double n = 0, sum = 0, sum2 = 0;
+  void add(double v) { n += 1, sum += v, sum2 += v * v; }
+  double mean() const { return sum / n; }
+  double sd() const { return std::sqrt(sum2 / n - mean() * mean()); }
+};
+
 // 6 x 4, every sample with distinct high and low bytes.
 rawgen::Image small() {
   return rawgen::make_image(6, 4, [](uint32_t x, uint32_t y) { return uint16_t(0x1200 + 16 * y + x); });
@@ -229,18 +236,13 @@ TEST(RawWriter, NoiseIsSeededWithRequestedMoments) {
   c.seed = 2;
   EXPECT_NE(image.samples, rawgen::make_image(512, 512, c).samples);
 
-  double sum[4] = {}, sum2[4] = {};
+  Moments m[4];
   for (uint32_t y = 0; y < 512; ++y)
-    for (uint32_t x = 0; x < 512; ++x) {
-      const auto p = size_t(rawgen::plane_of(x, y));
-      sum[p] += image.at(x, y);
-      sum2[p] += double(image.at(x, y)) * image.at(x, y);
-    }
+    for (uint32_t x = 0; x < 512; ++x) m[size_t(rawgen::plane_of(x, y))].add(image.at(x, y));
   for (int p = 0; p < 4; ++p) {
-    const double n = 65536, mean = sum[p] / n, sd = std::sqrt(sum2[p] / n - mean * mean);
     const double want_sd = std::sqrt(100.0 * (p + 1) * (p + 1) + 1.0 / 12);  // + rounding
-    EXPECT_NEAR(mean, 1000.0 * (p + 1), 5 * want_sd / 256) << p;
-    EXPECT_NEAR(sd, want_sd, 0.02 * want_sd) << p;
+    EXPECT_NEAR(m[p].mean(), 1000.0 * (p + 1), 5 * want_sd / 256) << p;  // 5 standard errors
+    EXPECT_NEAR(m[p].sd(), want_sd, 0.02 * want_sd) << p;
   }
 }
 
@@ -253,9 +255,9 @@ TEST(RawWriter, ClipsAtZeroAndFullScale) {
     const auto stuck = std::count(image.samples.begin(), image.samples.end(), uint16_t(level));
     EXPECT_NEAR(stuck / 65536.0, 0.502, 0.01);
     // A half-normal above the clip point has mean 100 / sqrt(2 pi) = 39.89.
-    double sum = 0;
-    for (uint16_t s : image.samples) sum += std::abs(s - level);
-    EXPECT_NEAR(sum / 65536.0, 39.89, 1.0);
+    Moments beyond;
+    for (uint16_t s : image.samples) beyond.add(std::abs(s - level));
+    EXPECT_NEAR(beyond.mean(), 39.89, 1.0);
   }
 }
 
@@ -265,19 +267,19 @@ TEST(RawWriter, BandingLandsOnItsAxisAndPlane) {
   c.plane[size_t(rawgen::Plane::B)].row_band_sd = 25;
   c.plane[size_t(rawgen::Plane::G1)].col_band_sd = 40;
   const auto image = rawgen::make_image(2048, 2048, c);
-  double row_sum = 0, row_sum2 = 0, col_sum = 0, col_sum2 = 0;
+  Moments rows, cols;
   for (uint32_t i = 0; i < 2048; ++i) {
     EXPECT_EQ(image.at(i & ~1u, i & ~1u), 2000);  // R
     EXPECT_EQ(image.at(i & ~1u, i | 1u), 2000);   // G2
     if (i % 2 == 1) {  // B along row i is constant, G1 down column i is constant
       EXPECT_EQ(image.at(1, i), image.at(2047, i));
       EXPECT_EQ(image.at(i, 0), image.at(i, 2046));
-      row_sum += image.at(1, i) - 2000.0, row_sum2 += std::pow(image.at(1, i) - 2000.0, 2);
-      col_sum += image.at(i, 0) - 2000.0, col_sum2 += std::pow(image.at(i, 0) - 2000.0, 2);
+      rows.add(image.at(1, i));
+      cols.add(image.at(i, 0));
     }
   }
-  EXPECT_NEAR(std::sqrt(row_sum2 / 1024 - std::pow(row_sum / 1024, 2)), 25, 2.5);
-  EXPECT_NEAR(std::sqrt(col_sum2 / 1024 - std::pow(col_sum / 1024, 2)), 40, 4);
+  EXPECT_NEAR(rows.sd(), 25, 2.5);  // 1024 draws: standard error of an SD about 2%
+  EXPECT_NEAR(cols.sd(), 40, 4);
 }
 
 TEST(RawWriter, SineLandsOnItsAxisAndPlane) {
