@@ -1,0 +1,193 @@
+// Damaged and hostile inputs: every run ends with one of the system's own
+// messages and statuses, in bounded time, without reading out of bounds.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "program_profiles.h"
+#include "raw_writer.h"
+#include "support/run_capture.h"
+
+namespace {
+
+rawgen::Image noise(uint32_t width, uint32_t height)
+{
+    rawgen::Content content;
+    for (auto& plane : content.plane) {
+        plane.level = 40;
+        plane.noise_sd = 30;
+    }
+    return rawgen::make_image(width, height, content);
+}
+
+std::vector<uint8_t> cut(std::vector<uint8_t> bytes, size_t length)
+{
+    bytes.resize(length);
+    return bytes;
+}
+
+// The endings a damaged NEF may have: a header error, a decode error after
+// the file line, or the size test.
+const std::regex nef_failure(
+    "Error:  File corruption [123], Exifbase [0-9a-f]+\\.\\n|"
+    "(Camera:  .{12}  )?File:  A\\.NEF\\n(EXIF Decode Error ([4-9]|1[0-3])\\n|"
+    "Error:  File must be Uncompressed 14-bit NEF\\.\\n)");
+
+TEST(DamagedFiles, NefCutAtEveryByteOfItsDirectoriesEndsWithAnError)
+{
+    ScratchDir dir;
+    const std::vector<uint8_t> whole = rawgen::make_nef(noise(24, 24));
+    // The directories and the maker note lie in the first few hundred bytes.
+    for (size_t length = 0; length <= 400; ++length) {
+        dir.put("A.NEF", cut(whole, length));
+        const CapturedRun run = run_captured(quorva_profile(), {"a", "-L"});
+        ASSERT_TRUE(run.status == 1 || run.status == 2) << length;
+        ASSERT_TRUE(std::regex_match(run.out, nef_failure)) << length << ": " << run.out;
+        // Every cut ends at the latest with the size test: the samples are missing.
+        if (length >= 300) {
+            EXPECT_NE(run.out.find("Uncompressed"), std::string::npos) << length << ": " << run.out;
+        }
+    }
+}
+
+TEST(DamagedFiles, EmptyFilesAreCorruptHeaders)
+{
+    ScratchDir dir;
+    dir.put("A.NEF", {});
+    dir.put("A.TIF", {});
+    const CapturedRun q = run_captured(quorva_profile(), {"a"});
+    EXPECT_EQ(q.status, 1);
+    EXPECT_EQ(q.out, "Error:  File corruption 1, Exifbase 0.\n");
+    const CapturedRun v = run_captured(veldix_profile(), {"a"});
+    EXPECT_EQ(v.status, 1);
+    EXPECT_EQ(v.out, "Error 1:  File corruption.\n");
+}
+
+TEST(DamagedFiles, TiffCutAnywhereBeforeItsSamplesEndsCleanly)
+{
+    ScratchDir dir;
+    const std::vector<uint8_t> whole = rawgen::make_tiff(noise(24, 24));
+    const std::regex tif_failure(
+        "Error [123]:  File corruption\\.\\n|Error ([1-9]|1[0-5]):  Missing image parameter\\(s\\)\\.\\n|"
+        "File:  A\\.TIF, TIF array size=\\d+ bytes\\n(Image 24x24, Window 24x24, X=0, Y=0\\n"
+        "(Error:  TIF files must be monochrome 16-bit\\.\\n|[^]*\\n\\n)|Error:  Image must be at least 2x2 pixels\\.\\n)");
+    for (size_t length = 0; length <= 1400; length += (length < 200 ? 1 : 37)) {
+        dir.put("A.TIF", cut(whole, length));
+        const CapturedRun run = run_captured(veldix_profile(), {"a"});
+        ASSERT_TRUE(std::regex_match(run.out, tif_failure)) << length << ": " << run.out;
+        ASSERT_TRUE(run.status == 0 || run.status == 1) << length;
+    }
+}
+
+TEST(DamagedFiles, DirectoriesPointingAtThemselvesOrPastTheEnd)
+{
+    ScratchDir dir;
+    const std::vector<uint8_t> whole = rawgen::make_nef(noise(8, 6));
+    // The EXIF pointer aimed back at the first directory: no maker note there.
+    rawgen::NefOptions self;
+    std::vector<uint8_t> looped = rawgen::make_nef(noise(8, 6), self);
+    // Find entry 0x8769 in the big-endian first directory and point it at offset 8.
+    for (size_t i = 10; i + 12 <= 200; i += 12)
+        if (looped[i] == 0x87 && looped[i + 1] == 0x69) {
+            looped[i + 8] = 0;
+            looped[i + 9] = 0;
+            looped[i + 10] = 0;
+            looped[i + 11] = 8;
+        }
+    dir.put("A.NEF", looped);
+    EXPECT_EQ(run_captured(quorva_profile(), {"a"}).out, "Camera:  NIKON D800    File:  A.NEF\nEXIF Decode Error 7\n");
+
+    rawgen::TiffOptions far;
+    far.strip_offset = 0xFFFFFF00u;  // samples far past the end read as zero
+    dir.put("A.TIF", rawgen::make_tiff(noise(8, 8), far));
+    const CapturedRun v = run_captured(veldix_profile(), {"a"});
+    EXPECT_EQ(v.status, 0);
+    EXPECT_NE(v.out.find(" Red   ave =   0.5, SD 0.00, Max 0, Min 0\n"), std::string::npos) << v.out;
+    EXPECT_NE(v.out.find("Green DN=0 rate = 100.0 percent\n"), std::string::npos) << v.out;
+    (void)whole;
+}
+
+TEST(DamagedFiles, ExtremeImageSizes)
+{
+    ScratchDir dir;
+    // Width 0 passes the size test (no samples) and is then too small.
+    rawgen::NefOptions zero;
+    zero.declared_width = 0;
+    dir.put("Z.NEF", rawgen::make_nef(noise(8, 6), zero));
+    const CapturedRun z = run_captured(quorva_profile(), {"z"});
+    EXPECT_EQ(z.status, 1);
+    EXPECT_EQ(z.out, "Camera:  NIKON D800    File:  Z.NEF\nError:  Image must be at least 2x2 pixels.\n");
+
+    rawgen::NefOptions huge;
+    huge.declared_width = 65535;
+    huge.declared_height = 65535;
+    dir.put("H.NEF", rawgen::make_nef(noise(8, 6), huge));
+    const CapturedRun h = run_captured(quorva_profile(), {"h"});
+    EXPECT_EQ(h.status, 1);
+    EXPECT_EQ(h.out, "Camera:  NIKON D800    File:  H.NEF\nError:  File must be Uncompressed 14-bit NEF.\n");
+
+    // 2 x width x height must equal the byte count; 4294967295 wide never does.
+    rawgen::TiffOptions wide;
+    wide.declared_width = 4294967295u;
+    wide.declared_height = 2;
+    dir.put("W.TIF", rawgen::make_tiff(noise(8, 8), wide));
+    const CapturedRun w = run_captured(veldix_profile(), {"w"});
+    EXPECT_EQ(w.status, 1);
+    EXPECT_EQ(w.out, "File:  W.TIF, TIF array size=128 bytes\n"
+                     "Image 4294967295x2, Window 200x2, X=2147483547, Y=0\n"
+                     "Error:  TIF files must be monochrome 16-bit.\n");
+
+    rawgen::TiffOptions one;
+    one.declared_height = 1;
+    dir.put("O.TIF", rawgen::make_tiff(noise(8, 8), one));
+    EXPECT_EQ(run_captured(veldix_profile(), {"o"}).out,
+              "File:  O.TIF, TIF array size=128 bytes\nError:  Image must be at least 2x2 pixels.\n");
+}
+
+TEST(DamagedFiles, HugeDeclaredTiffOverAFewHundredBytesFinishes)
+{
+    ScratchDir dir;
+    rawgen::TiffOptions huge;
+    huge.declared_width = 40000;
+    huge.declared_height = 40000;
+    huge.strip_byte_count = 3200000000u;  // 2 x 40000 x 40000: the format test passes
+    std::vector<uint8_t> bytes = rawgen::make_tiff(noise(4, 4), huge);
+    bytes.resize(600);
+    dir.put("A.TIF", bytes);
+    const CapturedRun run = run_captured(veldix_profile(), {"a", "-W3000", "-H3000", "-K", "-M", "-L"});
+    EXPECT_EQ(run.status, 0);
+    // The window lies past the end of the data: every sample reads as zero, so
+    // the histogram-derived figures are undefined.
+    EXPECT_EQ(run.out, "File:  A.TIF, TIF array size=3200000000 bytes\n"
+                       "Window exceeds Math array size; options disabled.\n"
+                       "Image 40000x40000, Window 3000x3000, X=18500, Y=18500\n"
+                       " Red   ave =   0.5, SD 0.00, Max 0, Min 0\n"
+                       " Green ave =   0.5, SD 0.00, Max 0, Min 0\n"
+                       " Blue  ave =   0.5, SD 0.00, Max 0, Min 0\n"
+                       "Green DN=0 rate = 100.0 percent\n"
+                       "Histogram-derived:\n"
+                       " Red   ave   nan, SD   nan\n"
+                       " Green ave   nan, SD   nan\n"
+                       " Blue  ave   nan, SD   nan\n"
+                       "\n");
+}
+
+TEST(DamagedFiles, EverySwitchTakesTwentyDigitValuesAndSigns)
+{
+    ScratchDir dir;
+    dir.put("A.NEF", rawgen::make_nef(noise(40, 30)));
+    dir.put("A.TIF", rawgen::make_tiff(noise(40, 30)));
+    for (const char* digits : {"99999999999999999999", "-99999999999999999999", "+99999999999999999999",
+                               "00000000000000000001", "-2147483648", "2147483647", "-0", "+-3"}) {
+        for (char letter : std::string("LRCWHXYUVSBENFMAKOD")) {
+            const std::string sw = std::string("-") + letter + digits;
+            for (const ProgramProfile* profile : {&quorva_profile(), &veldix_profile()}) {
+                const CapturedRun run = run_captured(*profile, {"a", sw});
+                EXPECT_EQ(run.status, 0) << sw << ": " << run.out;
+                EXPECT_EQ(run.out.substr(run.out.size() - 2), "\n\n") << sw;
+            }
+        }
+    }
+}
+
+}  // namespace
