@@ -1,0 +1,62 @@
+// Report files that cannot be written: the loss is reported, never silent.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "program_profiles.h"
+#include "raw_writer.h"
+#include "support/run_capture.h"
+
+namespace {
+
+rawgen::Image planes(uint32_t width, uint32_t height)
+{
+    return rawgen::make_image(width, height, [](uint32_t x, uint32_t y) -> uint16_t {
+        return static_cast<uint16_t>(100 + (x % 2) + 2 * (y % 2));
+    });
+}
+
+TEST(ReportFailures, FullDiskWarnsOncePerFileAndEndsWithStatus4)
+{
+    if (::access("/dev/full", W_OK) != 0)
+        GTEST_SKIP() << "no /dev/full here";
+    ScratchDir dir;
+    dir.put("A.NEF", rawgen::make_nef(planes(8, 8)));
+    ASSERT_EQ(::symlink("/dev/full", (dir.path() + "/QUORVA.CSV").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/full", (dir.path() + "/RCDN.CSV").c_str()), 0);
+    const CapturedRun run = run_captured(quorva_profile(), {"a", "-L", "-R", "-C"});
+    EXPECT_EQ(run.status, 4);
+    // The heading fails first; the record and the second profile table fail
+    // silently after it, once each file has been reported.
+    EXPECT_EQ(run.out,
+              "Warning:  Unable to write QUORVA.CSV.\n"
+              "Camera:  NIKON D800    File:  A.NEF\n"
+              "Image 8x8, Window 8x8 at X=0 Y=0\n"
+              " Red   ave 100.5, SD 0.00, Max 100, Min 100\n"
+              " Green ave 102.0, SD 0.50, Max 102, Min 101\n"
+              " Blue  ave 103.5, SD 0.00, Max 103, Min 103\n"
+              "Warning:  Unable to write RCDN.CSV.\n"
+              "\n");
+}
+
+TEST(ReportFailures, UnwritableHistogramLogForNormalityCurvesEndsWithStatus3AndAWholeRecord)
+{
+    ScratchDir dir;
+    rawgen::Content dark;
+    for (auto& plane : dark.plane) {
+        plane.level = 20;
+        plane.noise_sd = 20;
+    }
+    dir.put("A.NEF", rawgen::make_nef(rawgen::make_image(200, 200, dark)));
+    ASSERT_EQ(::mkdir((dir.path() + "/HQUORVA.CSV").c_str(), 0755), 0);
+    const CapturedRun run = run_captured(quorva_profile(), {"a", "-L", "-K"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_NE(run.out.find("Histogram-derived:\n"), std::string::npos);
+    EXPECT_NE(run.out.substr(run.out.size() - 2), "\n\n");  // no closing blank line
+    const std::string log = dir.read("QUORVA.CSV");
+    const std::string end = ", A.NEF, w200, h200, x0, y0\n";
+    ASSERT_GT(log.size(), end.size());
+    EXPECT_EQ(log.substr(log.size() - end.size()), end);
+    EXPECT_NE(log.find(", From Hist:, "), std::string::npos);
+}
+
+}  // namespace
