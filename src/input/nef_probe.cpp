@@ -10,6 +10,8 @@ constexpr size_t model_text_length = 12;
 constexpr size_t maker_signature_length = 9;
 // The maker note's own TIFF header follows "Nikon\0" and four version bytes.
 constexpr uint64_t maker_header_skip = 10;
+// The maker note's header failures 1 to 3 are decode errors 9 to 11.
+constexpr int maker_header_codes = 8;
 
 constexpr uint16_t tag_model = 0x0110;
 constexpr uint16_t tag_exif = 0x8769;
@@ -62,19 +64,7 @@ int nef_check_header(RunState& run)
     std::FILE* file = run.images.file[0];
     seek_to(file, 0);
     uint32_t offset = 0;
-    int code = 0;
-    switch (read_tiff_header(run.stream, file, offset)) {
-    case HeaderResult::bad_byte_order:
-        code = 1;
-        break;
-    case HeaderResult::bad_magic:
-        code = 2;
-        break;
-    case HeaderResult::ok:
-        if (offset > max_nef_directory_offset)
-            code = 3;
-        break;
-    }
+    const int code = check_tiff_header(run.stream, file, max_nef_directory_offset, offset);
     if (code != 0) {
         say(run.console, "Error:  File corruption %d, Exifbase %lx.\n", code, static_cast<unsigned long>(offset));
         return 1;
@@ -130,16 +120,8 @@ int nef_probe(RunState& run)
 
     // The maker note's own header; its byte order holds for the samples too.
     uint32_t maker_offset = 0;
-    switch (read_tiff_header(stream, file, maker_offset)) {
-    case HeaderResult::bad_byte_order:
-        return decode_error(run, 9);
-    case HeaderResult::bad_magic:
-        return decode_error(run, 10);
-    case HeaderResult::ok:
-        break;
-    }
-    if (maker_offset > max_nef_directory_offset)
-        return decode_error(run, 11);
+    if (const int code = check_tiff_header(stream, file, max_nef_directory_offset, maker_offset))
+        return decode_error(run, maker_header_codes + code);
     stream.directory_offset = maker_base + maker_offset;
     if (!find_ifd_entry(stream, file, tag_image_size))
         return decode_error(run, 12);

@@ -50,27 +50,14 @@ int tif_check_header(RunState& run)
 {
     std::FILE* file = run.images.file[0];
     seek_to(file, 0);
+    // Unsigned 32-bit like the offset: a file under 40 bytes wraps to a huge
+    // limit and fails later, at its directory.
+    const uint64_t length = run.settings.file_length[0];
+    const uint64_t limit = length >= tif_min_bytes_after_directory
+                               ? length - tif_min_bytes_after_directory
+                               : static_cast<uint32_t>(length - tif_min_bytes_after_directory);
     uint32_t offset = 0;
-    int code = 0;
-    switch (read_tiff_header(run.stream, file, offset)) {
-    case HeaderResult::bad_byte_order:
-        code = 1;
-        break;
-    case HeaderResult::bad_magic:
-        code = 2;
-        break;
-    case HeaderResult::ok: {
-        // Unsigned 32-bit like the offset: a file under 40 bytes wraps to a
-        // huge limit and fails later, at its directory.
-        const uint64_t length = run.settings.file_length[0];
-        const uint64_t limit = length >= tif_min_bytes_after_directory
-                                   ? length - tif_min_bytes_after_directory
-                                   : static_cast<uint32_t>(length - tif_min_bytes_after_directory);
-        if (offset > limit)
-            code = 3;
-        break;
-    }
-    }
+    const int code = check_tiff_header(run.stream, file, limit, offset);
     if (code != 0) {
         say(run.console, "Error %d:  File corruption.\n", code);
         return 1;

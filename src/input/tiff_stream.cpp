@@ -47,6 +47,19 @@ HeaderResult read_tiff_header(TiffStream& stream, std::FILE* file, uint32_t& fir
     return HeaderResult::ok;
 }
 
+int check_tiff_header(TiffStream& stream, std::FILE* file, uint64_t limit, uint32_t& first_offset)
+{
+    switch (read_tiff_header(stream, file, first_offset)) {
+    case HeaderResult::bad_byte_order:
+        return 1;
+    case HeaderResult::bad_magic:
+        return 2;
+    case HeaderResult::ok:
+        break;
+    }
+    return first_offset > limit ? 3 : 0;
+}
+
 bool find_ifd_entry(TiffStream& stream, std::FILE* file, uint16_t tag)
 {
     seek_to(file, stream.directory_offset);

@@ -34,6 +34,10 @@ uint32_t read_u32(TiffStream& stream, std::FILE* file);
 // mark sets the stream's byte order; on failure nothing more is read.
 HeaderResult read_tiff_header(TiffStream& stream, std::FILE* file, uint32_t& first_offset);
 
+// Reads a header from the current position and numbers its failure: 1 a bad
+// byte-order mark, 2 not 42, 3 a first directory beyond the limit; 0 passes.
+int check_tiff_header(TiffStream& stream, std::FILE* file, uint64_t limit, uint32_t& first_offset);
+
 // Searches the directory at directory_offset for the first entry with the tag.
 // On success the entry is in stream.entry and the file is just behind it.
 bool find_ifd_entry(TiffStream& stream, std::FILE* file, uint16_t tag);
