@@ -5,6 +5,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "plot/svg_inspect.h"
 #include "program_profiles.h"
 #include "ptc/plan.h"
 #include "ptc/ptc_fit.h"
@@ -136,6 +137,29 @@ TEST(Ptcfit, RecoversGainReadNoiseAndFullWellOfAKnownSeries)
             EXPECT_EQ(json_figure(json, colour, "points"), 12) << colour;
         }
         EXPECT_NE(run.out.find("saturation at pair 13)"), std::string::npos) << run.out;
+
+        // The transfer curve: per colour the 12 fitted pairs as markers, the
+        // other two as crosses; each colour's saturation point.
+        const plot_test::XmlDocument curve = plot_test::parse_xml(dir.read("out/ptc-curve.svg"));
+        ASSERT_TRUE(curve.ok) << curve.error;
+        std::vector<const plot_test::XmlNode*> series;
+        plot_test::collect(curve.root, [](const plot_test::XmlNode& n) { return n.attr("class") == "series"; },
+                           series);
+        size_t fitted = 0, crosses = 0, saturation = 0;
+        for (const plot_test::XmlNode* g : series) {
+            const size_t markers = plot_test::parts_of(*g, "markers").size();
+            if (g->attr("data-name").rfind("Green (K 0.", 0) == 0)
+                fitted += markers;
+            else if (g->attr("data-name") == "saturation")
+                saturation += markers;
+            else if (g->attr("data-name").empty() && g->attr("data-kind") == "markers")
+                crosses += markers;
+        }
+        EXPECT_EQ(fitted, 12u);
+        EXPECT_EQ(crosses, 3u * 2);
+        EXPECT_EQ(saturation, 3u);  // one per colour
+        const plot_test::XmlDocument noise = plot_test::parse_xml(dir.read("out/ptc-noise.svg"));
+        ASSERT_TRUE(noise.ok) << noise.error;
 
         // One CSV row per pair and colour, the fit flag matching the JSON.
         std::istringstream csv(dir.read("out/PTC_points.csv"));
