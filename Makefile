@@ -14,10 +14,10 @@ FUZZ_SECONDS ?= 600
 all: build
 
 deps:
-	@tools/check-deps
+	@tools/check-deps test
 
 $(BUILD)/CMakeCache.txt:
-	@tools/check-deps
+	@tools/check-deps build
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 
 $(SANITIZE_BUILD)/CMakeCache.txt:

@@ -1,7 +1,9 @@
 // rawgen: writes a synthetic NEF or dcraw-style TIFF raw file.
 //
-//   rawgen nef OUT --width W --height H [--model TEXT] [--file-order II|MM] [--maker-order II|MM] [content]
+//   rawgen nef OUT --width W --height H [--model TEXT] [--order II|MM] [--file-order II|MM]
+//                  [--maker-order II|MM] [--header-bytes N] [content]
 //   rawgen tif OUT --width W --height H [--order II|MM] [content]
+//   rawgen raw OUT --width W --height H [--order II|MM] [content]     (bare samples, no header)
 //   content: [--level R,G1,B,G2] [--noise SD] [--row-band SD] [--col-band SD]
 //            [--sine AMP,PERIOD[,x|y]] [--seed N]
 //
@@ -20,9 +22,13 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: rawgen nef OUT --width W --height H [--model TEXT] [--file-order II|MM]\n"
-    "                      [--maker-order II|MM] [content]\n"
+    "Usage: rawgen nef OUT --width W --height H [--model TEXT] [--order II|MM]\n"
+    "                      [--file-order II|MM] [--maker-order II|MM] [--header-bytes N] [content]\n"
     "       rawgen tif OUT --width W --height H [--order II|MM] [content]\n"
+    "       rawgen raw OUT --width W --height H [--order II|MM] [content]\n"
+    "nef: --order sets both byte orders (dcraw reads the samples in the file's order,\n"
+    "     quorva in the maker note's); default MM. tif: default II. raw: the bare\n"
+    "     16-bit samples, row by row, no header; default II.\n"
     "content: [--level R,G1,B,G2] [--noise SD] [--row-band SD] [--col-band SD]\n"
     "         [--sine AMP,PERIOD[,x|y]] [--seed N]\n";
 
@@ -68,8 +74,8 @@ bool parse_order(std::string_view text, std::string_view option) {
 int run(int argc, char** argv) {
   if (argc < 3) throw BadArgument("need a format (nef or tif) and an output path");
   const std::string_view format = argv[1];
-  const bool nef = format == "nef";
-  if (!nef && format != "tif") throw BadArgument("unknown format \"" + std::string(format) + "\"");
+  const bool nef = format == "nef", raw = format == "raw";
+  if (!nef && !raw && format != "tif") throw BadArgument("unknown format \"" + std::string(format) + "\"");
   const std::string out = argv[2];
   if (out.empty() || out.starts_with("--")) throw BadArgument("need an output path");
 
@@ -93,7 +99,11 @@ int run(int argc, char** argv) {
       nef_options.file_big_endian = parse_order(value, option);
     } else if (option == "--maker-order" && nef) {
       nef_options.maker_big_endian = parse_order(value, option);
-    } else if (option == "--order" && !nef) {
+    } else if (option == "--order" && nef) {
+      nef_options.file_big_endian = nef_options.maker_big_endian = parse_order(value, option);
+    } else if (option == "--header-bytes" && nef) {
+      nef_options.header_bytes = parse_integer<uint32_t>(value, option, 10000, 1u << 24);
+    } else if (option == "--order") {
       tif_options.big_endian = parse_order(value, option);
     } else if (option == "--level") {
       const auto parts = split(value);
@@ -135,8 +145,9 @@ int run(int argc, char** argv) {
   if (width == 0 || height == 0) throw BadArgument("--width and --height are required");
 
   const rawgen::Image image = rawgen::make_image(width, height, content);
-  const std::vector<uint8_t> bytes =
-      nef ? rawgen::make_nef(image, nef_options) : rawgen::make_tiff(image, tif_options);
+  const std::vector<uint8_t> bytes = nef   ? rawgen::make_nef(image, nef_options)
+                                     : raw ? rawgen::make_bare(image, tif_options.big_endian)
+                                           : rawgen::make_tiff(image, tif_options);
   if (!rawgen::write_file(out, bytes)) {
     std::fprintf(stderr, "Error: cannot write %s\n", out.c_str());
     return 1;

@@ -120,8 +120,8 @@ int nef_probe(RunState& run)
 
     // The maker note's own header; its byte order holds for the samples too.
     uint32_t maker_offset = 0;
-    if (const int code = check_tiff_header(stream, file, max_nef_directory_offset, maker_offset))
-        return decode_error(run, maker_header_codes + code);
+    if (const int header_code = check_tiff_header(stream, file, max_nef_directory_offset, maker_offset))
+        return decode_error(run, maker_header_codes + header_code);
     stream.directory_offset = maker_base + maker_offset;
     if (!find_ifd_entry(stream, file, tag_image_size))
         return decode_error(run, 12);

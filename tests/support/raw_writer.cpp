@@ -145,7 +145,7 @@ Image make_image(uint32_t width, uint32_t height, const Content& content) {
 
 namespace {
 
-constexpr uint16_t kAscii = 2, kShort = 3, kLong = 4, kUndefined = 7;
+constexpr uint16_t kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kUndefined = 7;
 
 // Writes integers at absolute positions of a buffer in one byte order.
 class Bytes {
@@ -244,6 +244,9 @@ std::vector<uint8_t> make_nef(const Image& image, const NefOptions& o) {
   const uint32_t height_value = o.declared_height ? *o.declared_height : image.height;
   if (width_value > 0xFFFF || height_value > 0xFFFF)
     throw std::invalid_argument("NEF image size does not fit the 16-bit size entry");
+  const size_t raw_bytes = image.samples.size() * 2;
+  if (raw_bytes > 0xFFFFFFFFu - o.header_bytes)
+    throw std::invalid_argument("image too large for a NEF strip");
 
   // Directories get room for all their entries even when some are omitted, so
   // omitting an entry changes only the directory's own bytes.
@@ -256,12 +259,16 @@ std::vector<uint8_t> make_nef(const Image& image, const NefOptions& o) {
   const size_t maker_at = exif_at + directory_size(2);
   const size_t base = maker_at + 10;        // the maker note's TIFF header
   const size_t maker_ifd = base + 8;
-  const size_t size_values_at = maker_ifd + directory_size(3);
-  const size_t maker_end = size_values_at + 7 * 2;
-  if (maker_end > o.header_bytes)
+  const size_t size_values_at = maker_ifd + directory_size(6);
+  const size_t black_at = size_values_at + 7 * 2;
+  const size_t bit_depth_at = black_at + 4 * 2;
+  const size_t maker_end = bit_depth_at + 4 * 2;
+  // The raw image's directory comes last, so everything the NEF probe reads stays
+  // in the first few hundred bytes.
+  const size_t raw_ifd = align2(maker_end);
+  if (raw_ifd + directory_size(13) > o.header_bytes)
     throw std::invalid_argument("header_bytes is too small for the directories");
 
-  const size_t raw_bytes = image.samples.size() * 2;
   std::vector<uint8_t> file(o.header_bytes + raw_bytes, 0);
   Bytes f(file, o.file_big_endian), m(file, o.maker_big_endian);
 
@@ -270,17 +277,33 @@ std::vector<uint8_t> make_nef(const Image& image, const NefOptions& o) {
   f.u32(4, o.first_ifd_offset ? *o.first_ifd_offset : static_cast<uint32_t>(ifd0));
 
   std::vector<Entry> first;
-  first.push_back(long_entry(0x00FE, 1));
   first.push_back(offset_entry(0x010F, kAscii, static_cast<uint32_t>(make.size() + 1),
                                static_cast<uint32_t>(make_at)));
   if (!o.omit_model)
     first.push_back(offset_entry(0x0110, kAscii, static_cast<uint32_t>(o.model.size() + 1),
                                  static_cast<uint32_t>(model_at)));
   first.push_back(short_entry(0x0112, 1));
+  first.push_back(offset_entry(0x014A, kLong, 1, static_cast<uint32_t>(raw_ifd)));
   if (!o.omit_exif_pointer) first.push_back(long_entry(0x8769, static_cast<uint32_t>(exif_at)));
   write_directory(f, ifd0, first);
   f.text(make_at, make);
   f.text(model_at, o.model);
+
+  // The raw image: one strip of 16-bit CFA samples, R G / G B, at header_bytes.
+  write_directory(f, raw_ifd,
+                  {long_entry(0x00FE, 0),
+                   long_entry(0x0100, image.width),
+                   long_entry(0x0101, image.height),
+                   short_entry(0x0102, 16),
+                   short_entry(0x0103, 1),       // no compression
+                   short_entry(0x0106, 32803),   // colour filter array
+                   long_entry(0x0111, static_cast<uint32_t>(o.header_bytes)),
+                   short_entry(0x0115, 1),
+                   long_entry(0x0116, image.height),
+                   long_entry(0x0117, static_cast<uint32_t>(raw_bytes)),
+                   short_entry(0x011C, 1),
+                   {0x828D, kShort, 2, [](Bytes& b, size_t at) { b.u16(at, 2); b.u16(at + 2, 2); }},
+                   inline_bytes_entry(0x828E, kByte, 4, std::string("\0\1\1\2", 4))});
 
   std::vector<Entry> exif;
   exif.push_back(inline_bytes_entry(0x9000, kUndefined, 4, "0230"));
@@ -303,9 +326,15 @@ std::vector<uint8_t> make_nef(const Image& image, const NefOptions& o) {
   if (!o.omit_size_entry)
     maker.push_back(offset_entry(0x001B, o.size_entry_type, o.size_entry_count,
                                  static_cast<uint32_t>(size_values_at - base)));
+  // What a raw decoder looks up besides the size: the black level of the four planes
+  // (0), the compression (2: none) and the bit depth (14, 0, 0, 0: one 14-bit sample).
+  maker.push_back(offset_entry(0x003D, kShort, 4, static_cast<uint32_t>(black_at - base)));
+  maker.push_back(short_entry(0x0093, 2));
+  maker.push_back(offset_entry(0x0E22, kShort, 4, static_cast<uint32_t>(bit_depth_at - base)));
   write_directory(m, maker_ifd, maker);
   m.u16(size_values_at + 3 * 2, static_cast<uint16_t>(width_value));
   m.u16(size_values_at + 4 * 2, static_cast<uint16_t>(height_value));
+  m.u16(bit_depth_at, 14);
 
   put_samples(file, o.header_bytes, image, o.maker_big_endian);
   finish_size(file, o.raw_bytes_delta);
@@ -370,6 +399,13 @@ std::vector<uint8_t> make_tiff(const Image& image, const TiffOptions& o) {
   put_samples(file, data_at, image, o.big_endian);
   finish_size(file, o.raw_bytes_delta);
   return file;
+}
+
+std::vector<uint8_t> make_bare(const Image& image, bool big_endian) {
+  check_image(image);
+  std::vector<uint8_t> bytes(image.samples.size() * 2);
+  put_samples(bytes, 0, image, big_endian);
+  return bytes;
 }
 
 // ---------------------------------------------------------------------------

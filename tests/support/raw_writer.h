@@ -102,16 +102,28 @@ struct NefOptions {
   int64_t raw_bytes_delta = 0;  // negative: cut that many bytes off the end; positive: append zero bytes
 };
 
-// Layout (offsets absolute unless noted):
+// Layout (offsets absolute unless noted), complete enough for a raw decoder such as
+// dcraw to find the image:
 //   0      header: mark, 42, first directory offset (8)
-//   8      first directory: 0x00FE, 0x010F Make, 0x0110 Model, 0x0112, 0x8769 ExifIFD
-//          then the Make and Model text (Model padded with NULs to at least 12 bytes)
+//   8      first directory: 0x010F Make, 0x0110 Model, 0x0112, 0x014A SubIFDs (the raw
+//          directory R), 0x8769 ExifIFD; then the Make and Model text (Model padded
+//          with NULs to at least 12 bytes)
 //   E      EXIF directory: 0x9000 ExifVersion, 0x927C MakerNote
 //   M      maker note: 10-byte signature, TIFF header at M+10 (directory at +8),
-//          directory 0x0001, 0x0002, 0x001B, then the seven 16-bit values of
-//          0x001B: 0, 0, 0, width, height, 0, 0
+//          directory 0x0001, 0x0002, 0x001B, 0x003D BlackLevel, 0x0093 NEFCompression
+//          (2, uncompressed), 0x0E22 NEFBitDepth; then the seven 16-bit values of
+//          0x001B: 0, 0, 0, width, height, 0, 0; the black levels 0, 0, 0, 0; the bit
+//          depths 14, 0, 0, 0
+//   R      raw directory: 0x00FE (0), width, height, 16 bits per sample, no compression,
+//          CFA photometric, one strip at header_bytes of width*height*2 bytes, the
+//          2 x 2 CFA pattern R G / G B (the sizes are the image's own, never the
+//          declared_ ones)
 //   ...    zero padding
 //   header_bytes   width*height 16-bit samples in the maker note's byte order
+// The file header and the first, raw and EXIF directories are in the file's byte
+// order. dcraw reads the samples in that order, the NEF probe in the maker note's:
+// both read the same values only when the two orders are equal. Everything the
+// probe reads lies in the first 300 bytes.
 std::vector<uint8_t> make_nef(const Image& image, const NefOptions& options = {});
 
 struct TiffOptions {
@@ -135,6 +147,9 @@ struct TiffOptions {
 // 254, 256, 257, 258, 259, 262, 271, 272, 273, 277, 278, 279, 284; Make/Model text;
 // zero padding; one strip of 16-bit samples in the file's byte order.
 std::vector<uint8_t> make_tiff(const Image& image, const TiffOptions& options = {});
+
+// The samples alone, row by row, 16 bits each in the given byte order.
+std::vector<uint8_t> make_bare(const Image& image, bool big_endian);
 
 bool write_file(const std::string& path, const std::vector<uint8_t>& bytes);  // false on failure
 
