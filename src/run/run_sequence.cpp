@@ -120,7 +120,14 @@ void close_record(RunState& run)
 
 int run_program(const ProgramProfile& profile, int argc, const char* const* argv, std::FILE* console)
 {
+    return run_program(profile, argc, argv, console, RunOptions{});
+}
+
+int run_program(const ProgramProfile& profile, int argc, const char* const* argv, std::FILE* console,
+                const RunOptions& options)
+{
     auto run = std::make_unique<RunState>(profile, Console{console});
+    run->reference_path = options.reference_path;
     bool reached_reports = false;
     int status = run_steps(*run, argc, argv, reached_reports);
     // A run that reached the reports completes its record line, also when the

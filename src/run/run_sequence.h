@@ -9,3 +9,11 @@ struct ProgramProfile;
 // console stream, and returns the exit status. Report files are written in the
 // current directory.
 int run_program(const ProgramProfile& profile, int argc, const char* const* argv, std::FILE* console = stdout);
+
+// How a run computes, for tests and benchmarks; the programs use the defaults.
+struct RunOptions {
+    bool reference_path = false;  // see RunState::reference_path
+};
+
+int run_program(const ProgramProfile& profile, int argc, const char* const* argv, std::FILE* console,
+                const RunOptions& options);

@@ -30,6 +30,11 @@ struct RunState {
     ProfileSet profiles;
     SpectraState spectra;
     ReportFiles reports;
+    // Computes everything the plain way: the sample pass sample by sample and
+    // every spectrum value with SpectrumKernel itself, on one thread. Only
+    // tests and benchmarks set it (through run_program's options), to hold
+    // the fast paths against it; the results are the same bit for bit.
+    bool reference_path = false;
 
     RunState(const ProgramProfile& program, Console out) : profile(program), console(out) {}
 };

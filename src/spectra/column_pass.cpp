@@ -1,9 +1,12 @@
 #include "spectra/column_pass.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "run/run_state.h"
+#include "spectra/fast_spectrum.h"
+#include "spectra/parallel_work.h"
 #include "spectra/row_spectra.h"
 #include "stats/cfa.h"
 #include "stats/window_reader.h"
@@ -30,16 +33,22 @@ void read_strip(std::FILE* file, uint64_t data_offset, const RunState& run, int6
     const int64_t rows = run.window.H;
     strip.columns = count;
     strip.samples.assign(static_cast<size_t>(rows * count), 0);
+    if (!run.reference_path) {
+        read_sample_rows(file, sample_offset(data_offset, run.info.row_stride, left, top), run.info.row_stride, count,
+                         rows, run.info.big_endian, strip.samples.data(), scratch);
+        return;
+    }
     for (int64_t r = 0; r < rows; ++r)
         read_samples(file, sample_offset(data_offset, run.info.row_stride, left, top + r), count,
                      run.info.big_endian, strip.samples.data() + r * count, scratch);
 }
 
-// Fills lines 0..3 with column pair `pair` of the strip: entry p of each plane
-// is its d in row pair p (window rows 2p and 2p + 1). Each sample's plane
-// follows from its image position, in each image by that image's own window.
-void load_column_pair(RunState& run, const WindowStrip& image1, const WindowStrip* image2, int64_t strip_left,
-                      int64_t pair)
+// Fills lines 0..3 (R, G1, B, G2) with column pair `pair` of the strip: entry
+// p of each plane is its d in row pair p (window rows 2p and 2p + 1). Each
+// sample's plane follows from its image position, in each image by that
+// image's own window.
+void load_column_pair(const RunState& run, const WindowStrip& image1, const WindowStrip* image2,
+                      int64_t strip_left, int64_t pair, int32_t (*lines)[line_capacity])
 {
     const WindowSpec& w = run.window;
     for (int64_t y = 0; y < w.H; ++y) {
@@ -55,7 +64,7 @@ void load_column_pair(RunState& run, const WindowStrip& image1, const WindowStri
                 second[channel_at(w.Y2 + y, w.X2 + column)] = image2->at(y, in_strip);
         }
         for (const CfaChannel c : planes)
-            run.profiles.line[c][y / 2] = first[c] - second[c];
+            lines[c][y / 2] = first[c] - second[c];
     }
 }
 
@@ -69,6 +78,13 @@ void column_pass(RunState& run)
     for (auto& sums : run.spectra.coef_sums)
         std::fill(std::begin(sums), std::end(sums), 0.0f);
 
+    // The fast path collects column pairs and computes their spectra on all
+    // workers; the sums still receive them pair by pair, in order.
+    std::unique_ptr<LineSpectraBatch> batch;
+    if (!run.reference_path)
+        batch = std::make_unique<LineSpectraBatch>(kernel_mode(run.settings), static_cast<int32_t>(w.H),
+                                                   run.spectra.span_y, worker_count());
+
     WindowStrip image1;
     WindowStrip image2;
     std::vector<uint8_t> scratch;
@@ -78,9 +94,23 @@ void column_pass(RunState& run)
         if (two)
             read_strip(run.images.file[1], info.data_offset[1], run, w.X2 + left, w.Y2, count, image2, scratch);
         for (int64_t pair = 0; pair < count / 2; ++pair) {
-            load_column_pair(run, image1, two ? &image2 : nullptr, left, pair);
-            accumulate_line_spectra(run, static_cast<int32_t>(w.H), run.spectra.span_y);
+            if (batch == nullptr) {
+                load_column_pair(run, image1, two ? &image2 : nullptr, left, pair, run.profiles.line);
+                accumulate_line_spectra(run, static_cast<int32_t>(w.H), run.spectra.span_y);
+                continue;
+            }
+            load_column_pair(run, image1, two ? &image2 : nullptr, left, pair, batch->next_pair());
+            if (batch->full())
+                batch->flush(run.spectra);
         }
+        if (batch != nullptr)
+            batch->flush(run.spectra);
+    }
+    // The line store holds the last column pair, as after the plain pass.
+    if (batch != nullptr && w.W >= 2) {
+        const int32_t(*last)[line_capacity] = batch->last_pair();
+        for (int c = 0; c < 4; ++c)
+            std::copy(last[c], last[c] + w.H / 2, run.profiles.line[c]);
     }
 }
 

@@ -22,11 +22,9 @@ bool within_store(int32_t line, int32_t pair_step, int32_t count)
 // multiplication from a single cos and sin.
 double dft_magnitude(const LineSequence& x, int32_t count, int32_t freq)
 {
-    const double n = static_cast<double>(count);
-    // Evaluated in this order: ((b * acos(0)) * -4.0) / N.
-    const double theta = ((static_cast<double>(freq) * std::acos(0.0)) * -4.0) / n;
-    const double c = std::cos(theta);
-    const double s = std::sin(theta);
+    double c = 0.0;
+    double s = 0.0;
+    rotation_step(count, freq, c, s);
     double wr = 1.0;
     double wi = 0.0;
     double re = 0.0;
@@ -63,12 +61,26 @@ double autocovariance(const LineSequence& x, int32_t count, int32_t lag)
 
 }  // namespace
 
+bool kernel_in_range(int32_t line, int32_t pair_step, int32_t count, int32_t freq)
+{
+    if (count < 1 || freq < 0 || freq > count / 2)
+        return false;
+    return within_store(line, pair_step, count);
+}
+
+void rotation_step(int32_t count, int32_t freq, double& c, double& s)
+{
+    const double n = static_cast<double>(count);
+    // Evaluated in this order: ((b * acos(0)) * -4.0) / N.
+    const double theta = ((static_cast<double>(freq) * std::acos(0.0)) * -4.0) / n;
+    c = std::cos(theta);
+    s = std::sin(theta);
+}
+
 double SpectrumKernel(const ProfileSet& lines, SpectraState& spectra, KernelMode mode, int32_t line,
                       int32_t pair_step, int32_t count, int32_t freq)
 {
-    if (count < 1 || freq < 0 || freq > count / 2)
-        return 0.0;
-    if (!within_store(line, pair_step, count))
+    if (!kernel_in_range(line, pair_step, count, freq))
         return 0.0;
 
     LineSequence x;

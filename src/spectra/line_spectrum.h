@@ -38,11 +38,18 @@ struct LineSequence {
     }
 };
 
+// Whether the kernel computes a value for these arguments; when not, it
+// returns 0.0 and changes nothing.
+bool kernel_in_range(int32_t line, int32_t pair_step, int32_t count, int32_t freq);
+
+// cos and sin of the rotation step -2 pi b / N, evaluated as the kernel does.
+void rotation_step(int32_t count, int32_t freq, double& c, double& s);
+
 // line: 0..7; pair_step: 0, or 2 to interleave line and line + 2 (combined green);
 // count: N values in the sequence; freq: frequency index b, or the lag.
 //
 // This is the reference form of the computation: one cos and one sin per call,
 // the rotation carried by a recurrence, sums in index order. Any faster form
-// must give the same bits.
+// must give the same bits (the fast kernels of fast_spectrum.h do).
 double SpectrumKernel(const ProfileSet& lines, SpectraState& spectra, KernelMode mode, int32_t line,
                       int32_t pair_step, int32_t count, int32_t freq);

@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <vector>
 
 #include "run/run_state.h"
+#include "spectra/fast_spectrum.h"
+#include "spectra/parallel_work.h"
 #include "stats/cfa.h"
 
 namespace {
@@ -43,6 +47,60 @@ void rescale_to_tenths(int32_t* values, int64_t count, int64_t dimension)
         values[i] = static_cast<int32_t>((int64_t{values[i]} * tenths_scale) / dimension);
 }
 
+// The raw values (fast_spectrum.h) of one -F table, computed in one go: the
+// combined green sequence at f and f + 1 and the four planes at f / 2, for
+// every row of the table.
+class FtTableValues {
+public:
+    FtTableValues(const ProfileSet& lines, KernelMode mode, int32_t first_line, int32_t green, int32_t length,
+                  int32_t span)
+        : half_(length / 2),
+          green_block_(mode.autocorr, std::max(length, 1), 1),
+          plane_block_(mode.autocorr, std::max(half_, 1), 4)
+    {
+        const int32_t f0 = half_ - span;
+        if (f0 < 0 || half_ < 1 || half_ > line_capacity)
+            return;
+        const int32_t f_last = f0 + 2 * ((half_ - f0) / 2);
+        green_first_ = f0;
+        green_freqs_ = std::min(f_last + 1, length / 2) - f0 + 1;
+        plane_first_ = f0 / 2;
+        plane_freqs_ = f_last / 2 - plane_first_ + 1;
+        green_raw_.assign(static_cast<size_t>(green_freqs_), 0.0);
+        plane_raw_.assign(static_cast<size_t>(4 * plane_freqs_), 0.0);
+        green_block_.load(0, LineSequence{lines.line[green], lines.line[green + green_pair_step]});
+        for (int32_t c = 0; c < 4; ++c)
+            plane_block_.load(c, LineSequence{lines.line[first_line + c], nullptr});
+        const SpectrumTask tasks[2] = {
+            {&green_block_, 1, green_first_, green_freqs_, green_raw_.data()},
+            {&plane_block_, 4, plane_first_, plane_freqs_, plane_raw_.data()},
+        };
+        compute_spectrum_tasks(tasks, 2, worker_count());
+    }
+
+    double green_raw(int32_t f) const { return pick(green_raw_, 0, green_first_, green_freqs_, f); }
+    double plane_raw(int32_t c, int32_t k) const { return pick(plane_raw_, c, plane_first_, plane_freqs_, k); }
+
+private:
+    static double pick(const std::vector<double>& raw, int32_t row, int32_t first, int32_t freqs, int32_t f)
+    {
+        const int32_t j = f - first;
+        if (j < 0 || j >= freqs)
+            return 0.0;
+        return raw[static_cast<size_t>(row * freqs + j)];
+    }
+
+    int32_t half_;
+    SequenceBlock green_block_;
+    SequenceBlock plane_block_;
+    int32_t green_first_ = 0;
+    int32_t green_freqs_ = 0;
+    int32_t plane_first_ = 0;
+    int32_t plane_freqs_ = 0;
+    std::vector<double> green_raw_;
+    std::vector<double> plane_raw_;
+};
+
 // One -F table: the average row (x) or the average column (y).
 void write_ft_table(RunState& run, SpectrumAxis axis)
 {
@@ -56,17 +114,33 @@ void write_ft_table(RunState& run, SpectrumAxis axis)
     const ProfileSet& lines = run.profiles;
     SpectraState& sp = run.spectra;
 
+    // The fast path computes every value first; the power sums are still
+    // added value by value in the order below.
+    std::unique_ptr<FtTableValues> fast;
+    if (!run.reference_path)
+        fast = std::make_unique<FtTableValues>(lines, mode, first_line, green_line, length, span);
+    auto green_value = [&](int32_t f) {
+        if (!fast)
+            return SpectrumKernel(lines, sp, mode, green_line, green_pair_step, length, f);
+        return finish_kernel_value(mode, sp, fast->green_raw(f), green_line, green_pair_step, length, f);
+    };
+    auto plane_value = [&](int32_t c, int32_t k) {
+        if (!fast)
+            return SpectrumKernel(lines, sp, mode, first_line + c, 0, half, k);
+        return finish_kernel_value(mode, sp, fast->plane_raw(c, k), first_line + c, 0, half, k);
+    };
+
     TextBuffer table;
     add_text(table, "%s", y ? "Ave-column DFT coef mags" : "Ave-row DFT coef mags");
     write_table_source(run, table);
     add_text(table, "%s", f_header);
     for (int32_t f = half - span; f <= half; f += 2) {
         // The kernel adds to the power sums, so the calls keep the column order.
-        const double g0 = SpectrumKernel(lines, sp, mode, green_line, green_pair_step, length, f);
-        const double g1 = SpectrumKernel(lines, sp, mode, green_line, green_pair_step, length, f + 1);
+        const double g0 = green_value(f);
+        const double g1 = green_value(f + 1);
         add_text(table, " %4d,%10.3lf, %4d,%10.3lf,  %4d", f, printable(g0), f + 1, printable(g1), f / 2);
         for (int32_t c = 0; c < 4; ++c) {
-            const double v = SpectrumKernel(lines, sp, mode, first_line + c, 0, half, f / 2);
+            const double v = plane_value(c, f / 2);
             add_text(table, ",%10.3lf", printable(v));
         }
         add_text(table, "\n");

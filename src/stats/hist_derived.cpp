@@ -78,29 +78,57 @@ float stored_score(double score)
     return static_cast<float>(score);
 }
 
+// A DN as it is counted: with -O, red and blue compressed.
+uint32_t counted_dn(CfaChannel channel, uint32_t dn, bool o_mode, uint32_t red_round)
+{
+    if (o_mode) {
+        if (channel == R)
+            return dn - (dn + red_round) / o_red_divisor;
+        if (channel == B)
+            return dn - (dn + o_blue_round) / o_blue_divisor;
+    }
+    return dn;
+}
+
 // Counts image 1's window again into the derived bins; image 2 is never read.
 void count_window(RunState& run)
 {
-    const WindowSpec& w = run.window;
-    const RawImageInfo& info = run.info;
     const bool o_mode = run.settings.o_mode;
     const uint32_t red_round = run.profile.o_mode_red_round;
+    if (!run.reference_path) {
+        // How often each DN occurs per plane decides every counter: the
+        // counts do not depend on the order of the samples. The sample pass
+        // has counted image 1's window already.
+        constexpr uint32_t dn_values = 65536;
+        std::vector<uint32_t> counted_here;
+        const std::vector<uint32_t>* counts = &run.stats.dn_counts;
+        if (counts->size() != 4 * size_t{dn_values}) {
+            count_window_values(run, counted_here);
+            counts = &counted_here;
+        }
+        for (int plane = 0; plane < 4; ++plane) {
+            const CfaChannel channel = static_cast<CfaChannel>(plane);
+            const uint32_t* count = counts->data() + static_cast<size_t>(plane) * dn_values;
+            for (uint32_t dn = 0; dn < dn_values; ++dn)
+                if (count[dn] != 0)
+                    histogram_add_many(run.hist, count_plane[colour_of(channel)],
+                                       counted_dn(channel, dn, o_mode, red_round), count[dn]);
+        }
+        return;
+    }
+
+    // Sample by sample, in file order.
+    const WindowSpec& w = run.window;
+    const RawImageInfo& info = run.info;
     std::vector<uint16_t> row(static_cast<size_t>(w.W));
     std::vector<uint8_t> scratch;
-
     for (int64_t r = 0; r < w.H; ++r) {
         const int64_t image_row = w.Y + r;
         read_samples(run.images.file[0], sample_offset(info.data_offset[0], info.row_stride, w.X, image_row), w.W,
                      info.big_endian, row.data(), scratch);
         for (int64_t k = 0; k < w.W; ++k) {
             const CfaChannel channel = channel_at(image_row, w.X + k);
-            uint32_t dn = row[static_cast<size_t>(k)];
-            if (o_mode) {
-                if (channel == R)
-                    dn = dn - (dn + red_round) / o_red_divisor;
-                else if (channel == B)
-                    dn = dn - (dn + o_blue_round) / o_blue_divisor;
-            }
+            const uint32_t dn = counted_dn(channel, row[static_cast<size_t>(k)], o_mode, red_round);
             histogram_add(run.hist, count_plane[colour_of(channel)], dn);
         }
     }

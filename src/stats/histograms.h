@@ -23,19 +23,22 @@ struct HistogramSet {
 // Brings S, B, E and N into range, stores them in the set and clears the counters.
 void normalise_histogram(const ProgramProfile& profile, RunSettings& settings, HistogramSet& hist);
 
-inline void histogram_add(HistogramSet& hist, CfaChannel channel, int64_t dn)
+// The counter a DN belongs to: below the range, a bin, or at or above the range.
+inline int64_t histogram_index(const HistogramSet& hist, int64_t dn)
 {
     // 64-bit: S + N x B may pass 2^31 for a zero-width range.
     const int64_t start = hist.start;
     const int64_t end = start + int64_t{hist.bins} * hist.width;
-    int64_t index;
     if (dn < start)
-        index = 0;
-    else if (dn >= end)
-        index = hist.bins + 1;
-    else
-        index = 1 + (dn - start) / hist.width;
-    ++hist.counts[channel][index];
+        return 0;
+    if (dn >= end)
+        return hist.bins + 1;
+    return 1 + (dn - start) / hist.width;
+}
+
+inline void histogram_add(HistogramSet& hist, CfaChannel channel, int64_t dn)
+{
+    ++hist.counts[channel][histogram_index(hist, dn)];
 }
 
 void clear_histogram_counts(HistogramSet& hist);
