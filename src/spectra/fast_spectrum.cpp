@@ -8,9 +8,6 @@
 
 namespace {
 
-// The line results of the -F tables are in tenths of DN.
-constexpr double tenths_per_dn = 10.0;
-
 // Filler entries after the rotation tables and after each doubled
 // autocovariance sequence: the widest block of lanes reads this far past the
 // last frequency (lag) it reports.
@@ -291,24 +288,6 @@ void compute_spectrum_tasks(const SpectrumTask* tasks, int task_count, int worke
     });
 }
 
-double finish_kernel_value(KernelMode mode, SpectraState& spectra, double raw, int32_t line, int32_t pair_step,
-                           int32_t count, int32_t freq)
-{
-    if (!kernel_in_range(line, pair_step, count, freq))
-        return 0.0;
-    const double n = static_cast<double>(count);
-    if (!mode.ft_coef)
-        return mode.autocorr ? raw : raw / n;
-    const double r = mode.autocorr ? std::fabs(raw) : raw;
-    const double v = r / n / tenths_per_dn;
-    if (freq != 0) {
-        if (pair_step != 0)
-            spectra.green_power_sum[(line - 1) / 4] += v * v;
-        else
-            spectra.power_sum[line] += v * v;
-    }
-    return v;
-}
 
 namespace {
 

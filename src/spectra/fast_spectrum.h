@@ -69,12 +69,6 @@ struct SpectrumTask {
 void compute_spectrum_tasks(const SpectrumTask* tasks, int task_count, int workers,
                             SpectrumIsa isa = SpectrumIsa::best);
 
-// The kernel's result from a raw value of compute_spectrum_tasks, with the
-// power-sum update of -F mode: what SpectrumKernel(line, pair_step, count,
-// freq) returns and does. Out-of-range arguments give 0.0 and change nothing.
-double finish_kernel_value(KernelMode mode, SpectraState& spectra, double raw, int32_t line, int32_t pair_step,
-                           int32_t count, int32_t freq);
-
 // Collects the lines of successive row pairs (or column pairs) and adds their
 // spectra to the averaging stores exactly as accumulate_line_spectra does one
 // pair at a time: per pair, the same values, added in the order the pairs

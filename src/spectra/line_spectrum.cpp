@@ -77,6 +77,25 @@ void rotation_step(int32_t count, int32_t freq, double& c, double& s)
     s = std::sin(theta);
 }
 
+double finish_kernel_value(KernelMode mode, SpectraState& spectra, double raw, int32_t line, int32_t pair_step,
+                           int32_t count, int32_t freq)
+{
+    if (!kernel_in_range(line, pair_step, count, freq))
+        return 0.0;
+    const double n = static_cast<double>(count);
+    if (!mode.ft_coef)
+        return mode.autocorr ? raw : raw / n;
+    const double r = mode.autocorr ? std::fabs(raw) : raw;
+    const double v = r / n / tenths_per_dn;
+    if (freq != 0) {
+        if (pair_step != 0)
+            spectra.green_power_sum[(line - 1) / 4] += v * v;
+        else
+            spectra.power_sum[line] += v * v;
+    }
+    return v;
+}
+
 double SpectrumKernel(const ProfileSet& lines, SpectraState& spectra, KernelMode mode, int32_t line,
                       int32_t pair_step, int32_t count, int32_t freq)
 {
@@ -88,20 +107,6 @@ double SpectrumKernel(const ProfileSet& lines, SpectraState& spectra, KernelMode
     if (pair_step != 0)
         x.second = lines.line[line + pair_step];
 
-    const double n = static_cast<double>(count);
-    if (!mode.ft_coef) {
-        if (mode.autocorr)
-            return autocovariance(x, count, freq);
-        return dft_magnitude(x, count, freq) / n;
-    }
-
-    const double r = mode.autocorr ? std::fabs(autocovariance(x, count, freq)) : dft_magnitude(x, count, freq);
-    const double v = r / n / tenths_per_dn;
-    if (freq != 0) {
-        if (pair_step != 0)
-            spectra.green_power_sum[(line - 1) / 4] += v * v;
-        else
-            spectra.power_sum[line] += v * v;
-    }
-    return v;
+    const double raw = mode.autocorr ? autocovariance(x, count, freq) : dft_magnitude(x, count, freq);
+    return finish_kernel_value(mode, spectra, raw, line, pair_step, count, freq);
 }

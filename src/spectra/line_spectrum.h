@@ -53,3 +53,11 @@ void rotation_step(int32_t count, int32_t freq, double& c, double& s);
 // must give the same bits (the fast kernels of fast_spectrum.h do).
 double SpectrumKernel(const ProfileSet& lines, SpectraState& spectra, KernelMode mode, int32_t line,
                       int32_t pair_step, int32_t count, int32_t freq);
+
+// The kernel's result from the raw DFT magnitude or autocovariance of a
+// sequence, with the power-sum update of -F mode: what SpectrumKernel(line,
+// pair_step, count, freq) returns and does after its sums. Shared by the
+// literal kernel and the fast paths. Out-of-range arguments give 0.0 and
+// change nothing.
+double finish_kernel_value(KernelMode mode, SpectraState& spectra, double raw, int32_t line, int32_t pair_step,
+                           int32_t count, int32_t freq);
