@@ -8,15 +8,7 @@
 
 namespace {
 
-// R, G1, B, G2 constant planes.
-rawgen::Image planes(uint32_t width, uint32_t height, uint16_t r, uint16_t g1, uint16_t b, uint16_t g2)
-{
-    return rawgen::make_image(width, height, [=](uint32_t x, uint32_t y) -> uint16_t {
-        if (y % 2 == 0)
-            return x % 2 == 0 ? r : g1;
-        return x % 2 == 0 ? g2 : b;
-    });
-}
+using rawgen::make_planes;
 
 const std::string heading =
     "Image Statistics for Uncomp. 14-bit NEF files\n"
@@ -26,7 +18,7 @@ const std::string heading =
 TEST(QuorvaRun, ConstantPlanesGiveExactAveragesSdsAndExtremes)
 {
     ScratchDir dir;
-    dir.put("FLAT.NEF", rawgen::make_nef(planes(8, 6, 100, 200, 300, 400)));
+    dir.put("FLAT.NEF", rawgen::make_nef(make_planes(8, 6, 100, 200, 300, 400)));
     const CapturedRun run = run_captured(quorva_profile(), {"flat", "-L"});
     EXPECT_EQ(run.status, 0);
     // The window shrinks to the image: 8 wide, then square capped by the height.
@@ -45,8 +37,8 @@ TEST(QuorvaRun, ConstantPlanesGiveExactAveragesSdsAndExtremes)
 TEST(QuorvaRun, TwoFilesMeasureTheDifferenceImage)
 {
     ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(planes(8, 6, 100, 200, 300, 400)));
-    dir.put("B.NEF", rawgen::make_nef(planes(8, 6, 90, 200, 310, 380)));
+    dir.put("A.NEF", rawgen::make_nef(make_planes(8, 6, 100, 200, 300, 400)));
+    dir.put("B.NEF", rawgen::make_nef(make_planes(8, 6, 90, 200, 310, 380)));
     const CapturedRun run = run_captured(quorva_profile(), {"a", "b", "-L"});
     EXPECT_EQ(run.status, 0);
     // Red: d = 10 everywhere, SD 0, ave (100 + 90) / 2 + 0.5, SNR ave / 0.001.
@@ -67,7 +59,7 @@ TEST(QuorvaRun, TwoFilesMeasureTheDifferenceImage)
 TEST(QuorvaRun, SameFileTwiceGivesZeroDifferenceAndOneFileAverage)
 {
     ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(planes(4, 4, 7, 8, 9, 10)));
+    dir.put("A.NEF", rawgen::make_nef(make_planes(4, 4, 7, 8, 9, 10)));
     const CapturedRun run = run_captured(quorva_profile(), {"a", "A.NEF"});
     EXPECT_NE(run.out.find(" Red   ave   7.5, SD 0.00, SNR 7500.0, diff =   0.0\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find(" Green ave   9.5, SD 0.00, SNR 9500.0, diff =   0.0\n"), std::string::npos) << run.out;
@@ -76,7 +68,7 @@ TEST(QuorvaRun, SameFileTwiceGivesZeroDifferenceAndOneFileAverage)
 TEST(QuorvaRun, SmallestWindowHoldsOneSamplePerPlane)
 {
     ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(planes(10, 10, 1, 2, 3, 5)));
+    dir.put("A.NEF", rawgen::make_nef(make_planes(10, 10, 1, 2, 3, 5)));
     const CapturedRun run = run_captured(quorva_profile(), {"a", "-W1", "-X3", "-Y7"});
     // W 1 becomes 2, H follows; X and Y round down to even.
     EXPECT_EQ(run.out,
@@ -92,8 +84,8 @@ TEST(QuorvaRun, GreenClippingCountsZerosAndValuesAboveTheCameraLevel)
 {
     ScratchDir dir;
     // D800 saturates above 15600: G1 at 15600 does not count, G2 at 15601 does.
-    dir.put("S.NEF", rawgen::make_nef(planes(4, 4, 0, 15600, 0, 15601)));
-    dir.put("Z.NEF", rawgen::make_nef(planes(4, 4, 5, 0, 5, 9)));
+    dir.put("S.NEF", rawgen::make_nef(make_planes(4, 4, 0, 15600, 0, 15601)));
+    dir.put("Z.NEF", rawgen::make_nef(make_planes(4, 4, 5, 0, 5, 9)));
     const CapturedRun sat = run_captured(quorva_profile(), {"s", "-L"});
     EXPECT_NE(sat.out.find("Green Saturation rate = 50.0 percent\n"), std::string::npos) << sat.out;
     EXPECT_EQ(sat.out.find("DN=0"), std::string::npos);  // only green zeros count
@@ -130,7 +122,7 @@ TEST(QuorvaRun, CameraTableSetsTheSaturationLevel)
     rawgen::NefOptions d3x;
     d3x.model = "NIKON D3X";
     // 16100 for the D3X: 16050 is not saturated there, though above the default.
-    dir.put("A.NEF", rawgen::make_nef(planes(4, 4, 0, 16050, 0, 16050), d3x));
+    dir.put("A.NEF", rawgen::make_nef(make_planes(4, 4, 0, 16050, 0, 16050), d3x));
     const CapturedRun run = run_captured(quorva_profile(), {"a"});
     EXPECT_NE(run.out.find("Camera:  NIKON D3X     File:  A.NEF\n"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("Saturation"), std::string::npos);
@@ -139,7 +131,7 @@ TEST(QuorvaRun, CameraTableSetsTheSaturationLevel)
 TEST(VeldixRun, OddWindowOriginCreditsEachSampleToItsOwnPlane)
 {
     ScratchDir dir;
-    dir.put("A.TIF", rawgen::make_tiff(planes(8, 8, 10, 20, 30, 40)));
+    dir.put("A.TIF", rawgen::make_tiff(make_planes(8, 8, 10, 20, 30, 40)));
     const CapturedRun run = run_captured(veldix_profile(), {"a", "-W4", "-H2", "-X3", "-Y1"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
@@ -154,7 +146,7 @@ TEST(VeldixRun, OddWindowOriginCreditsEachSampleToItsOwnPlane)
 TEST(VeldixRun, SecondWindowFollowsTheFirstWindowsMosaicPhase)
 {
     ScratchDir dir;
-    dir.put("A.TIF", rawgen::make_tiff(planes(8, 8, 10, 20, 30, 40)));
+    dir.put("A.TIF", rawgen::make_tiff(make_planes(8, 8, 10, 20, 30, 40)));
     // Image 2 has a gradient along x, so its window position shows in the difference.
     dir.put("B.TIF", rawgen::make_tiff(rawgen::make_image(8, 8, [](uint32_t x, uint32_t) -> uint16_t {
         return static_cast<uint16_t>(x);
@@ -171,7 +163,7 @@ TEST(VeldixRun, SampleFormatErrorComesAfterTheWindowLine)
     ScratchDir dir;
     rawgen::TiffOptions eight_bit;
     eight_bit.strip_byte_count = 64;  // one byte per pixel
-    dir.put("A.TIF", rawgen::make_tiff(planes(8, 8, 1, 2, 3, 4), eight_bit));
+    dir.put("A.TIF", rawgen::make_tiff(make_planes(8, 8, 1, 2, 3, 4), eight_bit));
     const CapturedRun run = run_captured(veldix_profile(), {"a", "-R"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out,
@@ -187,7 +179,7 @@ TEST(VeldixRun, ReadsShortEntriesByTheirType)
     rawgen::TiffOptions big_short;
     big_short.big_endian = true;
     big_short.short_entries = true;
-    dir.put("A.TIF", rawgen::make_tiff(planes(6, 4, 1, 2, 3, 4), big_short));
+    dir.put("A.TIF", rawgen::make_tiff(make_planes(6, 4, 1, 2, 3, 4), big_short));
     const CapturedRun run = run_captured(veldix_profile(), {"a"});
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("Image 6x4, Window 6x4, X=0, Y=0\n"), std::string::npos) << run.out;
@@ -196,7 +188,7 @@ TEST(VeldixRun, ReadsShortEntriesByTheirType)
 TEST(RunSequence, ReadOnlyImageIsMeasured)
 {
     ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(planes(4, 4, 1, 2, 3, 4)));
+    dir.put("A.NEF", rawgen::make_nef(make_planes(4, 4, 1, 2, 3, 4)));
     ASSERT_EQ(::chmod((dir.path() + "/A.NEF").c_str(), 0444), 0);
     const CapturedRun run = run_captured(quorva_profile(), {"a"});
     EXPECT_EQ(run.status, 0);
@@ -206,7 +198,7 @@ TEST(RunSequence, ReadOnlyImageIsMeasured)
 TEST(RunSequence, StatsLogIsHeadedOnlyWhileShorterThanEightBytes)
 {
     ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(planes(4, 4, 1, 2, 3, 4)));
+    dir.put("A.NEF", rawgen::make_nef(make_planes(4, 4, 1, 2, 3, 4)));
     const std::string record = "  1.50,  3.50,  3.50, 0.00, 1.00, 0.00, 0.0, 0.0, , , , , , , , A.NEF, w4, h4, x0, y0\n";
     dir.put_text("QUORVA.CSV", "1234567");
     run_captured(quorva_profile(), {"a", "-L"});
@@ -220,7 +212,7 @@ TEST(RunSequence, StatsLogIsHeadedOnlyWhileShorterThanEightBytes)
 TEST(RunSequence, UnopenableLogsWarnAndTheRunGoesOn)
 {
     ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(planes(4, 4, 1, 2, 3, 4)));
+    dir.put("A.NEF", rawgen::make_nef(make_planes(4, 4, 1, 2, 3, 4)));
     ASSERT_EQ(::mkdir((dir.path() + "/QUORVA.CSV").c_str(), 0755), 0);
     ASSERT_EQ(::mkdir((dir.path() + "/HQUORVA.CSV").c_str(), 0755), 0);
     ASSERT_EQ(::mkdir((dir.path() + "/RCDN.CSV").c_str(), 0755), 0);
@@ -243,7 +235,7 @@ TEST(RunSequence, UnopenableLogsWarnAndTheRunGoesOn)
 TEST(RunSequence, WideWindowDropsProfilesButStillCreatesTheProfileLog)
 {
     ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(planes(2004, 4, 1, 2, 3, 4)));
+    dir.put("A.NEF", rawgen::make_nef(make_planes(2004, 4, 1, 2, 3, 4)));
     const CapturedRun run = run_captured(quorva_profile(), {"a", "-R", "-W2002"});
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("Camera:  NIKON D800    File:  A.NEF\n"
@@ -259,7 +251,7 @@ TEST(RunSequence, DecodeErrorLeavesOnlyTheHeadingInANewLog)
     ScratchDir dir;
     rawgen::NefOptions no_exif;
     no_exif.omit_exif_pointer = true;
-    dir.put("A.NEF", rawgen::make_nef(planes(4, 4, 1, 2, 3, 4), no_exif));
+    dir.put("A.NEF", rawgen::make_nef(make_planes(4, 4, 1, 2, 3, 4), no_exif));
     const CapturedRun run = run_captured(quorva_profile(), {"a", "-L", "-S3"});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "Camera:  NIKON D800    File:  A.NEF\nEXIF Decode Error 6\n");
@@ -270,7 +262,7 @@ TEST(RunSequence, DecodeErrorLeavesOnlyTheHeadingInANewLog)
 TEST(RunSequence, UsageAfterAnImageNameEndsTheRunWithoutReports)
 {
     ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(planes(4, 4, 1, 2, 3, 4)));
+    dir.put("A.NEF", rawgen::make_nef(make_planes(4, 4, 1, 2, 3, 4)));
     const CapturedRun run = run_captured(quorva_profile(), {"a", "-L", "-?", "-R"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("QUORVA V.0.72, Apr. 2012.\n", 0), 0u);

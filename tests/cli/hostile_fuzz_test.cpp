@@ -13,20 +13,12 @@
 
 namespace {
 
-// R, G1, B, G2 constant planes.
-rawgen::Image planes(uint32_t width, uint32_t height, uint16_t r, uint16_t g1, uint16_t b, uint16_t g2)
-{
-    return rawgen::make_image(width, height, [=](uint32_t x, uint32_t y) -> uint16_t {
-        if (y % 2 == 0)
-            return x % 2 == 0 ? r : g1;
-        return x % 2 == 0 ? g2 : b;
-    });
-}
+using rawgen::make_planes;
 
 // A valid big-endian 8x6 NEF with constant planes.
 std::vector<uint8_t> flat_nef()
 {
-    return rawgen::make_nef(planes(8, 6, 100, 200, 300, 400));
+    return rawgen::make_nef(make_planes(8, 6, 100, 200, 300, 400));
 }
 
 // Rewrites the value field of the first big-endian directory entry that
@@ -49,7 +41,7 @@ const std::vector<uint8_t> size_entry = {0x00, 0x1B, 0x00, 0x03, 0x00, 0x00, 0x0
 TEST(HostileInputs, AnEmptySecondTiffIsIncompatibleAndTheFirstIsMeasuredAlone)
 {
     ScratchDir dir;
-    dir.put("A.TIF", rawgen::make_tiff(planes(8, 6, 100, 200, 300, 400)));
+    dir.put("A.TIF", rawgen::make_tiff(make_planes(8, 6, 100, 200, 300, 400)));
     dir.put("B.TIF", {});
     const CapturedRun run = run_captured(veldix_profile(), {"a", "b"});
     EXPECT_EQ(run.status, 0);
@@ -128,7 +120,7 @@ TEST(HostileInputs, AnEmptyArgumentIsAFileName)
     EXPECT_EQ(first.status, 1);
     EXPECT_EQ(first.out, "\nError:  Unable to open .NEF.\n\n");
     // As image 2 it is only a warning, and image 1 is measured alone.
-    dir.put("A.TIF", rawgen::make_tiff(planes(8, 6, 100, 200, 300, 400)));
+    dir.put("A.TIF", rawgen::make_tiff(make_planes(8, 6, 100, 200, 300, 400)));
     const CapturedRun second = run_captured(veldix_profile(), {"a", ""});
     EXPECT_EQ(second.status, 0);
     EXPECT_EQ(second.out, "\nWarning:  Unable to open .TIF.\nComputing single-image data.\n"

@@ -21,6 +21,14 @@ Plane plane_of(uint32_t x, uint32_t y) {
   return by_parity[(y & 1u) * 2 + (x & 1u)];
 }
 
+Image make_planes(uint32_t width, uint32_t height, uint16_t r, uint16_t g1, uint16_t b, uint16_t g2)
+{
+  return make_image(width, height, [=](uint32_t x, uint32_t y) -> uint16_t {
+    if (y % 2 == 0) return x % 2 == 0 ? r : g1;
+    return x % 2 == 0 ? g2 : b;
+  });
+}
+
 Image make_image(uint32_t width, uint32_t height,
                  const std::function<uint16_t(uint32_t x, uint32_t y)>& value) {
   Image image;

@@ -35,6 +35,9 @@ Plane plane_of(uint32_t x, uint32_t y);
 Image make_image(uint32_t width, uint32_t height,
                  const std::function<uint16_t(uint32_t x, uint32_t y)>& value);
 
+// Each plane constant: R, G1, B, G2.
+Image make_planes(uint32_t width, uint32_t height, uint16_t r, uint16_t g1, uint16_t b, uint16_t g2);
+
 // Statistical content per plane.
 struct PlaneContent {
   double level = 0;           // mean DN
