@@ -1,8 +1,11 @@
 // Report files that cannot be written: the loss is reported, never silent.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "program_profiles.h"
+#include "run/run_sequence.h"
 #include "raw_writer.h"
 #include "support/run_capture.h"
 
@@ -36,6 +39,56 @@ TEST(ReportFailures, FullDiskWarnsOncePerFileAndEndsWithStatus4)
               " Blue  ave 103.5, SD 0.00, Max 103, Min 103\n"
               "Warning:  Unable to write RCDN.CSV.\n"
               "\n");
+}
+
+// Runs quorva in a child process that, when started as root, gives up its
+// rights (root writes into read-only directories), and returns its console.
+CapturedRun run_unprivileged(std::vector<std::string> args)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(out[0]);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(99);
+        std::vector<const char*> argv{"quorva"};
+        for (const std::string& a : args)
+            argv.push_back(a.c_str());
+        std::FILE* console = ::fdopen(out[1], "w");
+        const int status = run_program(quorva_profile(), static_cast<int>(argv.size()), argv.data(), console);
+        std::fclose(console);
+        ::_exit(status);
+    }
+    ::close(out[1]);
+    CapturedRun run;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        run.out.append(buffer, static_cast<size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(ReportFailures, ReadOnlyDirectoryWarnsForEveryReportAndMeasuresAnyway)
+{
+    ScratchDir dir;
+    dir.put("A.NEF", rawgen::make_nef(planes(8, 8)));
+    ASSERT_EQ(::chmod((dir.path() + "/A.NEF").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    const CapturedRun run = run_unprivileged({"a", "-L", "-N5", "-R", "-M"});
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out.substr(0, run.out.find("Image")),
+              "Warning:  Unable to open QUORVA.CSV.\n"
+              "Warning:  Unable to open HQUORVA.CSV.\n"
+              "Camera:  NIKON D800    File:  A.NEF\n"
+              "Warning:  Unable to open DFT.CSV.\n");
+    EXPECT_NE(run.out.find(" Red   ave 100.5"), std::string::npos);
+    EXPECT_FALSE(dir.exists("QUORVA.CSV"));
 }
 
 TEST(ReportFailures, UnwritableHistogramLogForNormalityCurvesEndsWithStatus3AndAWholeRecord)
