@@ -13,10 +13,8 @@ namespace {
 rawgen::Image noise(uint32_t width, uint32_t height)
 {
     rawgen::Content content;
-    for (auto& plane : content.plane) {
-        plane.level = 40;
-        plane.noise_sd = 30;
-    }
+    for (auto& plane : content.plane)
+        plane = {.level = 40, .noise_sd = 30};
     return rawgen::make_image(width, height, content);
 }
 
@@ -43,7 +41,7 @@ TEST(DamagedFiles, NefCutAtEveryByteOfItsDirectoriesEndsWithAnError)
         const CapturedRun run = run_captured(quorva_profile(), {"a", "-L"});
         ASSERT_TRUE(run.status == 1 || run.status == 2) << length;
         ASSERT_TRUE(std::regex_match(run.out, nef_failure)) << length << ": " << run.out;
-        // Every cut ends at the latest with the size test: the samples are missing.
+        // Everything the probe reads lies in the first 300 bytes: then only the samples are missing.
         if (length >= 300) {
             EXPECT_NE(run.out.find("Uncompressed"), std::string::npos) << length << ": " << run.out;
         }
@@ -55,12 +53,12 @@ TEST(DamagedFiles, EmptyFilesAreCorruptHeaders)
     ScratchDir dir;
     dir.put("A.NEF", {});
     dir.put("A.TIF", {});
-    const CapturedRun q = run_captured(quorva_profile(), {"a"});
-    EXPECT_EQ(q.status, 1);
-    EXPECT_EQ(q.out, "Error:  File corruption 1, Exifbase 0.\n");
-    const CapturedRun v = run_captured(veldix_profile(), {"a"});
-    EXPECT_EQ(v.status, 1);
-    EXPECT_EQ(v.out, "Error 1:  File corruption.\n");
+    for (const auto& [profile, out] : {std::pair{&quorva_profile(), "Error:  File corruption 1, Exifbase 0.\n"},
+                                       {&veldix_profile(), "Error 1:  File corruption.\n"}}) {
+        const CapturedRun run = run_captured(*profile, {"a"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, out);
+    }
 }
 
 TEST(DamagedFiles, TiffCutAnywhereBeforeItsSamplesEndsCleanly)
@@ -79,50 +77,18 @@ TEST(DamagedFiles, TiffCutAnywhereBeforeItsSamplesEndsCleanly)
     }
 }
 
-TEST(DamagedFiles, DirectoriesPointingAtThemselvesOrPastTheEnd)
-{
-    ScratchDir dir;
-    const std::vector<uint8_t> whole = rawgen::make_nef(noise(8, 6));
-    // The EXIF pointer aimed back at the first directory: no maker note there.
-    rawgen::NefOptions self;
-    std::vector<uint8_t> looped = rawgen::make_nef(noise(8, 6), self);
-    // Find entry 0x8769 in the big-endian first directory and point it at offset 8.
-    for (size_t i = 10; i + 12 <= 200; i += 12)
-        if (looped[i] == 0x87 && looped[i + 1] == 0x69) {
-            looped[i + 8] = 0;
-            looped[i + 9] = 0;
-            looped[i + 10] = 0;
-            looped[i + 11] = 8;
-        }
-    dir.put("A.NEF", looped);
-    EXPECT_EQ(run_captured(quorva_profile(), {"a"}).out, "Camera:  NIKON D800    File:  A.NEF\nEXIF Decode Error 7\n");
-
-    rawgen::TiffOptions far;
-    far.strip_offset = 0xFFFFFF00u;  // samples far past the end read as zero
-    dir.put("A.TIF", rawgen::make_tiff(noise(8, 8), far));
-    const CapturedRun v = run_captured(veldix_profile(), {"a"});
-    EXPECT_EQ(v.status, 0);
-    EXPECT_NE(v.out.find(" Red   ave =   0.5, SD 0.00, Max 0, Min 0\n"), std::string::npos) << v.out;
-    EXPECT_NE(v.out.find("Green DN=0 rate = 100.0 percent\n"), std::string::npos) << v.out;
-    (void)whole;
-}
-
 TEST(DamagedFiles, DirectoryOffsetsPointingBackIntoTheHeader)
 {
     ScratchDir dir;
     // A directory at 0 or 2 reads its entry count from "MM" (19789) or "II"
     // (18761) or the 42: more than 200 entries is no directory at all.
     for (uint32_t offset : {0u, 2u, 4u}) {
-        rawgen::NefOptions nef;
-        nef.first_ifd_offset = offset;
-        dir.put("A.NEF", rawgen::make_nef(noise(8, 6), nef));
+        dir.put("A.NEF", rawgen::make_nef(noise(8, 6), {.first_ifd_offset = offset}));
         const CapturedRun q = run_captured(quorva_profile(), {"a"});
         EXPECT_EQ(q.status, 2) << offset;
         EXPECT_EQ(q.out, "File:  A.NEF\nEXIF Decode Error 4\n") << offset;
 
-        rawgen::TiffOptions tif;
-        tif.ifd_offset = offset;
-        dir.put("A.TIF", rawgen::make_tiff(noise(8, 8), tif));
+        dir.put("A.TIF", rawgen::make_tiff(noise(8, 8), {.ifd_offset = offset}));
         const CapturedRun v = run_captured(veldix_profile(), {"a"});
         EXPECT_EQ(v.status, 1) << offset;
         EXPECT_EQ(v.out, "Error 15:  Missing image parameter(s).\n") << offset;
@@ -132,48 +98,25 @@ TEST(DamagedFiles, DirectoryOffsetsPointingBackIntoTheHeader)
 TEST(DamagedFiles, ExtremeImageSizes)
 {
     ScratchDir dir;
-    // Width 0 passes the size test (no samples) and is then too small.
-    rawgen::NefOptions zero;
-    zero.declared_width = 0;
-    dir.put("Z.NEF", rawgen::make_nef(noise(8, 6), zero));
-    const CapturedRun z = run_captured(quorva_profile(), {"z"});
-    EXPECT_EQ(z.status, 1);
-    EXPECT_EQ(z.out, "Camera:  NIKON D800    File:  Z.NEF\nError:  Image must be at least 2x2 pixels.\n");
-
-    rawgen::NefOptions huge;
-    huge.declared_width = 65535;
-    huge.declared_height = 65535;
-    dir.put("H.NEF", rawgen::make_nef(noise(8, 6), huge));
+    dir.put("H.NEF", rawgen::make_nef(noise(8, 6), {.declared_width = 65535, .declared_height = 65535}));
     const CapturedRun h = run_captured(quorva_profile(), {"h"});
     EXPECT_EQ(h.status, 1);
     EXPECT_EQ(h.out, "Camera:  NIKON D800    File:  H.NEF\nError:  File must be Uncompressed 14-bit NEF.\n");
-
     // 2 x width x height must equal the byte count; 4294967295 wide never does.
-    rawgen::TiffOptions wide;
-    wide.declared_width = 4294967295u;
-    wide.declared_height = 2;
-    dir.put("W.TIF", rawgen::make_tiff(noise(8, 8), wide));
+    dir.put("W.TIF", rawgen::make_tiff(noise(8, 8), {.declared_width = 4294967295u, .declared_height = 2}));
     const CapturedRun w = run_captured(veldix_profile(), {"w"});
     EXPECT_EQ(w.status, 1);
     EXPECT_EQ(w.out, "File:  W.TIF, TIF array size=128 bytes\n"
                      "Image 4294967295x2, Window 200x2, X=2147483547, Y=0\n"
                      "Error:  TIF files must be monochrome 16-bit.\n");
-
-    rawgen::TiffOptions one;
-    one.declared_height = 1;
-    dir.put("O.TIF", rawgen::make_tiff(noise(8, 8), one));
-    EXPECT_EQ(run_captured(veldix_profile(), {"o"}).out,
-              "File:  O.TIF, TIF array size=128 bytes\nError:  Image must be at least 2x2 pixels.\n");
 }
 
 TEST(DamagedFiles, HugeDeclaredTiffOverAFewHundredBytesFinishes)
 {
     ScratchDir dir;
-    rawgen::TiffOptions huge;
-    huge.declared_width = 40000;
-    huge.declared_height = 40000;
-    huge.strip_byte_count = 3200000000u;  // 2 x 40000 x 40000: the format test passes
-    std::vector<uint8_t> bytes = rawgen::make_tiff(noise(4, 4), huge);
+    // 2 x 40000 x 40000 bytes: the format test passes.
+    std::vector<uint8_t> bytes = rawgen::make_tiff(
+        noise(4, 4), {.declared_width = 40000, .declared_height = 40000, .strip_byte_count = 3200000000u});
     bytes.resize(600);
     dir.put("A.TIF", bytes);
     const CapturedRun run = run_captured(veldix_profile(), {"a", "-W3000", "-H3000", "-K", "-M", "-L"});

@@ -11,19 +11,14 @@
 
 namespace {
 
-rawgen::Image planes(uint32_t width, uint32_t height)
-{
-    return rawgen::make_image(width, height, [](uint32_t x, uint32_t y) -> uint16_t {
-        return static_cast<uint16_t>(100 + (x % 2) + 2 * (y % 2));
-    });
-}
+const rawgen::Image planes = rawgen::make_planes(8, 8, 100, 101, 103, 102);
 
 TEST(ReportFailures, FullDiskWarnsOncePerFileAndEndsWithStatus4)
 {
     if (::access("/dev/full", W_OK) != 0)
         GTEST_SKIP() << "no /dev/full here";
     ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(planes(8, 8)));
+    dir.put("A.NEF", rawgen::make_nef(planes));
     ASSERT_EQ(::symlink("/dev/full", (dir.path() + "/QUORVA.CSV").c_str()), 0);
     ASSERT_EQ(::symlink("/dev/full", (dir.path() + "/RCDN.CSV").c_str()), 0);
     const CapturedRun run = run_captured(quorva_profile(), {"a", "-L", "-R", "-C"});
@@ -43,43 +38,34 @@ TEST(ReportFailures, FullDiskWarnsOncePerFileAndEndsWithStatus4)
 
 // Runs quorva in a child process that, when started as root, gives up its
 // rights (root writes into read-only directories), and returns its console.
-CapturedRun run_unprivileged(std::vector<std::string> args)
+CapturedRun run_unprivileged(std::vector<const char*> argv)
 {
-    int out[2];
-    if (::pipe(out) != 0)
-        return {};
+    std::FILE* console = std::tmpfile();  // opened before the rights are given up
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::close(out[0]);
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(99);
-        std::vector<const char*> argv{"quorva"};
-        for (const std::string& a : args)
-            argv.push_back(a.c_str());
-        std::FILE* console = ::fdopen(out[1], "w");
         const int status = run_program(quorva_profile(), static_cast<int>(argv.size()), argv.data(), console);
-        std::fclose(console);
+        std::fflush(console);
         ::_exit(status);
     }
-    ::close(out[1]);
-    CapturedRun run;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
-        run.out.append(buffer, static_cast<size_t>(n));
-    ::close(out[0]);
-    int status = 0;
+    int status = -1;
     ::waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    CapturedRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ""};
+    std::rewind(console);
+    for (int c; (c = std::fgetc(console)) != EOF;)
+        run.out += static_cast<char>(c);
+    std::fclose(console);
     return run;
 }
 
-TEST(ReportFailures, ReadOnlyDirectoryWarnsForEveryReportAndMeasuresAnyway)
+TEST(ReportFailures, ReadOnlyDirectoryWarnsForEveryReportAndReadOnlyImageIsMeasured)
 {
     ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(planes(8, 8)));
+    dir.put("A.NEF", rawgen::make_nef(planes));
     ASSERT_EQ(::chmod((dir.path() + "/A.NEF").c_str(), 0444), 0);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
-    const CapturedRun run = run_unprivileged({"a", "-L", "-N5", "-R", "-M"});
+    const CapturedRun run = run_unprivileged({"quorva", "a", "-L", "-N5", "-R", "-M"});
     ::chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(run.out.substr(0, run.out.find("Image")),
@@ -95,10 +81,8 @@ TEST(ReportFailures, UnwritableHistogramLogForNormalityCurvesEndsWithStatus3AndA
 {
     ScratchDir dir;
     rawgen::Content dark;
-    for (auto& plane : dark.plane) {
-        plane.level = 20;
-        plane.noise_sd = 20;
-    }
+    for (auto& plane : dark.plane)
+        plane = {.level = 20, .noise_sd = 20};
     dir.put("A.NEF", rawgen::make_nef(rawgen::make_image(200, 200, dark)));
     ASSERT_EQ(::mkdir((dir.path() + "/HQUORVA.CSV").c_str(), 0755), 0);
     const CapturedRun run = run_captured(quorva_profile(), {"a", "-L", "-K"});

@@ -15,19 +15,19 @@ rawgen::Image gradient(uint32_t width, uint32_t height)
                               [=](uint32_t x, uint32_t y) -> uint16_t { return static_cast<uint16_t>(100 + x + 10 * y); });
 }
 
+CapturedRun quorva(const std::vector<std::string>& args) { return run_captured(quorva_profile(), args); }
+
+const std::string file_line = "Camera:  NIKON D800    File:  A.NEF\n";
+std::string decode(int code) { return file_line + "EXIF Decode Error " + std::to_string(code) + "\n"; }
+
 struct ProbeCase {
     const char* name;
     void (*corrupt)(rawgen::NefOptions&);
     int status;
-    const char* out;
+    std::string out;
 };
 
-void PrintTo(const ProbeCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-const char* const file_line = "Camera:  NIKON D800    File:  A.NEF\n";
+void PrintTo(const ProbeCase& c, std::ostream* os) { *os << c.name; }
 
 class NefProbeFailure : public testing::TestWithParam<ProbeCase> {};
 
@@ -37,106 +37,61 @@ TEST_P(NefProbeFailure, PrintsItsMessageAndEndsWithItsStatus)
     rawgen::NefOptions options;
     GetParam().corrupt(options);
     dir.put("A.NEF", rawgen::make_nef(gradient(8, 6), options));
-    const CapturedRun run = run_captured(quorva_profile(), {"a"});
+    const CapturedRun run = quorva({"a"});
     EXPECT_EQ(run.status, GetParam().status);
     EXPECT_EQ(run.out, GetParam().out);
 }
 
-std::string after_file_line(const char* tail)
-{
-    return std::string(file_line) + tail;
-}
-
-const std::string decode6 = after_file_line("EXIF Decode Error 6\n");
-const std::string decode7 = after_file_line("EXIF Decode Error 7\n");
-const std::string decode8 = after_file_line("EXIF Decode Error 8\n");
-const std::string decode9 = after_file_line("EXIF Decode Error 9\n");
-const std::string decode10 = after_file_line("EXIF Decode Error 10\n");
-const std::string decode11 = after_file_line("EXIF Decode Error 11\n");
-const std::string decode12 = after_file_line("EXIF Decode Error 12\n");
-const std::string decode13 = after_file_line("EXIF Decode Error 13\n");
-const std::string too_short = after_file_line("Error:  File must be Uncompressed 14-bit NEF.\n");
-
+using O = rawgen::NefOptions;
 INSTANTIATE_TEST_SUITE_P(
     Codes, NefProbeFailure,
     testing::Values(
-        ProbeCase{"bad mark", [](rawgen::NefOptions& o) { o.file_mark = 0x4A4A; }, 1,
-                  "Error:  File corruption 1, Exifbase 0.\n"},
-        ProbeCase{"not 42", [](rawgen::NefOptions& o) { o.file_magic = 43; }, 1,
-                  "Error:  File corruption 2, Exifbase 0.\n"},
-        ProbeCase{"directory past 1000", [](rawgen::NefOptions& o) { o.first_ifd_offset = 1001; }, 1,
+        ProbeCase{"bad_mark", [](O& o) { o.file_mark = 0x4A4A; }, 1, "Error:  File corruption 1, Exifbase 0.\n"},
+        ProbeCase{"not_42", [](O& o) { o.file_magic = 43; }, 1, "Error:  File corruption 2, Exifbase 0.\n"},
+        ProbeCase{"directory_past_1000", [](O& o) { o.first_ifd_offset = 1001; }, 1,
                   "Error:  File corruption 3, Exifbase 3e9.\n"},
-        ProbeCase{"no model", [](rawgen::NefOptions& o) { o.omit_model = true; }, 2,
-                  "File:  A.NEF\nEXIF Decode Error 4\n"},
-        ProbeCase{"other maker", [](rawgen::NefOptions& o) { o.model = "Canon EOS 5D"; }, 2,
-                  "File:  A.NEF\nEXIF Decode Error 5\n"},
-        ProbeCase{"no EXIF", [](rawgen::NefOptions& o) { o.omit_exif_pointer = true; }, 2, decode6.c_str()},
-        ProbeCase{"no maker note", [](rawgen::NefOptions& o) { o.omit_maker_note = true; }, 2, decode7.c_str()},
-        ProbeCase{"no signature", [](rawgen::NefOptions& o) { o.maker_signature = "Nokia"; }, 2, decode8.c_str()},
-        ProbeCase{"maker mark", [](rawgen::NefOptions& o) { o.maker_mark = 0x4D49; }, 2, decode9.c_str()},
-        ProbeCase{"maker not 42", [](rawgen::NefOptions& o) { o.maker_magic = 0; }, 2, decode10.c_str()},
-        ProbeCase{"maker directory past 1000", [](rawgen::NefOptions& o) { o.maker_ifd_offset = 1001; }, 2,
-                  decode11.c_str()},
-        ProbeCase{"no size entry", [](rawgen::NefOptions& o) { o.omit_size_entry = true; }, 2, decode12.c_str()},
-        ProbeCase{"size entry of type LONG", [](rawgen::NefOptions& o) { o.size_entry_type = 4; }, 2,
-                  decode13.c_str()},
-        ProbeCase{"size entry of 6 values", [](rawgen::NefOptions& o) { o.size_entry_count = 6; }, 2,
-                  decode13.c_str()},
-        ProbeCase{"samples cut short", [](rawgen::NefOptions& o) { o.header_bytes = 10000; o.raw_bytes_delta = -1; },
-                  1, too_short.c_str()}),
-    [](const testing::TestParamInfo<ProbeCase>& param) {
-        std::string name = param.param.name;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
-
-TEST(NefProbe, AcceptsDirectoryOffsetsUpTo1000)
-{
-    ScratchDir dir;
-    rawgen::NefOptions options;
-    options.maker_ifd_offset = 1000;  // accepted; the directory then holds nothing the probe wants
-    dir.put("A.NEF", rawgen::make_nef(gradient(8, 6), options));
-    EXPECT_EQ(run_captured(quorva_profile(), {"a"}).out, decode12);
-}
+        ProbeCase{"no_model", [](O& o) { o.omit_model = true; }, 2, "File:  A.NEF\nEXIF Decode Error 4\n"},
+        ProbeCase{"other_maker", [](O& o) { o.model = "Canon EOS 5D"; }, 2, "File:  A.NEF\nEXIF Decode Error 5\n"},
+        ProbeCase{"no_EXIF", [](O& o) { o.omit_exif_pointer = true; }, 2, decode(6)},
+        ProbeCase{"no_maker_note", [](O& o) { o.omit_maker_note = true; }, 2, decode(7)},
+        ProbeCase{"no_signature", [](O& o) { o.maker_signature = "Nokia"; }, 2, decode(8)},
+        ProbeCase{"maker_mark", [](O& o) { o.maker_mark = 0x4D49; }, 2, decode(9)},
+        ProbeCase{"maker_not_42", [](O& o) { o.maker_magic = 0; }, 2, decode(10)},
+        ProbeCase{"maker_directory_past_1000", [](O& o) { o.maker_ifd_offset = 1001; }, 2, decode(11)},
+        // At 1000 the directory is accepted and holds nothing the probe wants.
+        ProbeCase{"maker_directory_at_1000", [](O& o) { o.maker_ifd_offset = 1000; }, 2, decode(12)},
+        ProbeCase{"no_size_entry", [](O& o) { o.omit_size_entry = true; }, 2, decode(12)},
+        ProbeCase{"size_entry_of_type_LONG", [](O& o) { o.size_entry_type = 4; }, 2, decode(13)},
+        ProbeCase{"size_entry_of_6_values", [](O& o) { o.size_entry_count = 6; }, 2, decode(13)},
+        ProbeCase{"samples_cut_short", [](O& o) { o.header_bytes = 10000; o.raw_bytes_delta = -1; }, 1,
+                  file_line + "Error:  File must be Uncompressed 14-bit NEF.\n"}),
+    [](const testing::TestParamInfo<ProbeCase>& param) { return param.param.name; });
 
 TEST(NefProbe, FileOfExactlyRawSizePlus10000Passes)
 {
     ScratchDir dir;
-    rawgen::NefOptions options;
-    options.header_bytes = 10000;
-    dir.put("A.NEF", rawgen::make_nef(gradient(8, 6), options));
-    const CapturedRun run = run_captured(quorva_profile(), {"a", "-W2", "-X0", "-Y0"});
+    dir.put("A.NEF", rawgen::make_nef(gradient(8, 6), {.header_bytes = 10000}));
+    const CapturedRun run = quorva({"a", "-W2", "-X0", "-Y0"});
     EXPECT_EQ(run.status, 0) << run.out;
     // The samples start at byte 10000: the top-left pixels are 100, 101 / 110, 111.
     EXPECT_NE(run.out.find(" Red   ave 100.5, SD 0.00, Max 100, Min 100\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find(" Blue  ave 111.5, SD 0.00, Max 111, Min 111\n"), std::string::npos) << run.out;
 }
 
-TEST(NefProbe, SecondFileTooShortStopsTheRun)
+TEST(NefProbe, SecondFileIsSizeTestedAndTakesItsSamplesFromItsOwnEnd)
 {
     ScratchDir dir;
     dir.put("A.NEF", rawgen::make_nef(gradient(8, 6)));
-    rawgen::NefOptions short_header;
-    short_header.header_bytes = 9999;
-    dir.put("B.NEF", rawgen::make_nef(gradient(8, 6), short_header));
-    const CapturedRun run = run_captured(quorva_profile(), {"a", "b"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "Camera:  NIKON D800    File:  A.NEF minus B.NEF\n"
-                       "Error:  File must be Uncompressed 14-bit NEF.\n");
-}
+    dir.put("B.NEF", rawgen::make_nef(gradient(8, 6), {.header_bytes = 9999}));
+    const CapturedRun short_run = quorva({"a", "b"});
+    EXPECT_EQ(short_run.status, 1);
+    EXPECT_EQ(short_run.out, "Camera:  NIKON D800    File:  A.NEF minus B.NEF\n"
+                             "Error:  File must be Uncompressed 14-bit NEF.\n");
 
-TEST(NefProbe, SecondFileTakesItsOwnSamplesFromItsOwnEnd)
-{
-    ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(gradient(8, 6)));
-    rawgen::NefOptions longer;
-    longer.header_bytes = 15000;
     dir.put("B.NEF", rawgen::make_nef(rawgen::make_image(8, 6, [](uint32_t, uint32_t) -> uint16_t { return 100; }),
-                                      longer));
-    const CapturedRun run = run_captured(quorva_profile(), {"a", "b", "-W2", "-X2", "-Y0"});
+                                      {.header_bytes = 15000}));
     // Red of image 1 at (2, 0) is 102; image 2 is 100 everywhere.
+    const CapturedRun run = quorva({"a", "b", "-W2", "-X2", "-Y0"});
     EXPECT_NE(run.out.find(" Red   ave 101.5, SD 0.00, SNR 101500.0, diff =   2.0\n"), std::string::npos) << run.out;
 }
 
@@ -145,11 +100,9 @@ TEST(NefProbe, SamplesAreReadInTheMakerNotesByteOrder)
     for (bool file_big : {true, false})
         for (bool maker_big : {true, false}) {
             ScratchDir dir;
-            rawgen::NefOptions options;
-            options.file_big_endian = file_big;
-            options.maker_big_endian = maker_big;
-            dir.put("A.NEF", rawgen::make_nef(gradient(8, 6), options));
-            const CapturedRun run = run_captured(quorva_profile(), {"a", "-W2", "-X4", "-Y2"});
+            dir.put("A.NEF",
+                    rawgen::make_nef(gradient(8, 6), {.file_big_endian = file_big, .maker_big_endian = maker_big}));
+            const CapturedRun run = quorva({"a", "-W2", "-X4", "-Y2"});
             EXPECT_EQ(run.status, 0);
             // (4, 2) = 124, (5, 2) = 125, (4, 3) = 134, (5, 3) = 135.
             EXPECT_NE(run.out.find(" Red   ave 124.5"), std::string::npos) << file_big << maker_big << run.out;
@@ -157,28 +110,17 @@ TEST(NefProbe, SamplesAreReadInTheMakerNotesByteOrder)
         }
 }
 
-struct CameraCase {
-    const char* model;
-    int32_t level;
-};
-
-class CameraTable : public testing::TestWithParam<CameraCase> {};
-
-TEST_P(CameraTable, ModelTextGivesTheSaturationLevel)
+TEST(NefProbe, ModelTextGivesTheSaturationLevel)
 {
-    std::string text = GetParam().model;
-    EXPECT_EQ(camera_saturation_level(clean_model_text(text.c_str(), text.size() + 1)), GetParam().level)
-        << GetParam().model;
+    for (const auto& [model, level] :
+         {std::pair{"NIKON D3S", 15400}, {"NIKON D3X", 16100}, {"NIKON D3", 16000}, {"NIKON D700", 16000},
+          {"NIKON D300S", 15650}, {"NIKON D300", 15650}, {"NIKON D4", 15250}, {"NIKON D800", 15600},
+          {"NIKON D800E", 15250}, {"NIKON D4S", 15250}, {"NIKON D810", 15250}, {"NIKON D3000", 15250},
+          {"NIKON D5", 15250}}) {
+        const std::string text = model;
+        EXPECT_EQ(camera_saturation_level(clean_model_text(text.c_str(), text.size() + 1)), level) << model;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Models, CameraTable,
-                         testing::Values(CameraCase{"NIKON D3S", 15400}, CameraCase{"NIKON D3X", 16100},
-                                         CameraCase{"NIKON D3", 16000}, CameraCase{"NIKON D700", 16000},
-                                         CameraCase{"NIKON D300S", 15650}, CameraCase{"NIKON D300", 15650},
-                                         CameraCase{"NIKON D4", 15250}, CameraCase{"NIKON D800", 15600},
-                                         CameraCase{"NIKON D800E", 15250}, CameraCase{"NIKON D4S", 15250},
-                                         CameraCase{"NIKON D810", 15250}, CameraCase{"NIKON D3000", 15250},
-                                         CameraCase{"NIKON D5", 15250}));
 
 TEST(NefProbe, ModelTextIsCleanedToTwelvePrintableCharacters)
 {
@@ -186,16 +128,10 @@ TEST(NefProbe, ModelTextIsCleanedToTwelvePrintableCharacters)
     EXPECT_EQ(clean_model_text(with_garbage, 12), "NIKON D4 x  ");
     EXPECT_EQ(clean_model_text("NIKON D4", 5), "NIKON       ");  // positions not reached are blanks
     EXPECT_EQ(clean_model_text("", 0), "            ");
-}
 
-TEST(NefProbe, ModelWithoutTerminatorKeepsTwelveCharacters)
-{
     ScratchDir dir;
-    rawgen::NefOptions options;
-    options.model = "NIKON D3 PROTOTYPE";  // longer than the text read
-    dir.put("A.NEF", rawgen::make_nef(gradient(8, 6), options));
-    const CapturedRun run = run_captured(quorva_profile(), {"a"});
-    EXPECT_EQ(run.out.substr(0, 35), "Camera:  NIKON D3 PRO  File:  A.NEF");
+    dir.put("A.NEF", rawgen::make_nef(gradient(8, 6), {.model = "NIKON D3 PROTOTYPE"}));  // no terminator read
+    EXPECT_EQ(quorva({"a"}).out.substr(0, 35), "Camera:  NIKON D3 PRO  File:  A.NEF");
 }
 
 }  // namespace

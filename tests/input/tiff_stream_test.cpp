@@ -10,9 +10,8 @@ namespace {
 
 // A read-only stream over the bytes, closed at the end of the scope.
 struct ByteFile {
-    explicit ByteFile(const std::vector<uint8_t>& bytes)
+    explicit ByteFile(const std::vector<uint8_t>& bytes) : file(std::tmpfile())
     {
-        file = std::tmpfile();
         std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::rewind(file);
     }
@@ -20,34 +19,27 @@ struct ByteFile {
     std::FILE* file;
 };
 
-// A directory of the given entries (tag, type, count, value) in either order.
+TiffStream in_order(bool big)
+{
+    TiffStream stream;
+    stream.big_endian = big;
+    return stream;
+}
+
+// A directory of the given entries in either order.
 std::vector<uint8_t> directory(bool big, const std::vector<IfdEntry>& entries, uint16_t declared_count)
 {
     std::vector<uint8_t> bytes;
-    auto put16 = [&](uint16_t v) {
-        if (big) {
-            bytes.push_back(static_cast<uint8_t>(v >> 8));
-            bytes.push_back(static_cast<uint8_t>(v));
-        } else {
-            bytes.push_back(static_cast<uint8_t>(v));
-            bytes.push_back(static_cast<uint8_t>(v >> 8));
-        }
+    const auto put = [&](uint32_t v, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes.push_back(static_cast<uint8_t>(v >> 8 * (big ? size - 1 - i : i)));
     };
-    auto put32 = [&](uint32_t v) {
-        if (big) {
-            put16(static_cast<uint16_t>(v >> 16));
-            put16(static_cast<uint16_t>(v));
-        } else {
-            put16(static_cast<uint16_t>(v));
-            put16(static_cast<uint16_t>(v >> 16));
-        }
-    };
-    put16(declared_count);
+    put(declared_count, 2);
     for (const IfdEntry& e : entries) {
-        put16(e.tag);
-        put16(e.type);
-        put32(e.count);
-        put32(e.value);
+        put(e.tag, 2);
+        put(e.type, 2);
+        put(e.count, 4);
+        put(e.value, 4);
     }
     return bytes;
 }
@@ -60,74 +52,65 @@ std::vector<IfdEntry> numbered_entries(int n)
     return entries;
 }
 
-TEST(TiffStream, ReadsValuesInEitherByteOrder)
+TEST(TiffStream, ReadsValuesInEitherByteOrderAndZerosPastTheEnd)
 {
     ByteFile f({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC});
-    TiffStream big;
+    TiffStream big = in_order(true), little = in_order(false);
     EXPECT_EQ(read_u16(big, f.file), 0x1234);
     EXPECT_EQ(read_u32(big, f.file), 0x56789ABCu);
     std::rewind(f.file);
-    TiffStream little;
-    little.big_endian = false;
     EXPECT_EQ(read_u16(little, f.file), 0x3412);
     EXPECT_EQ(read_u32(little, f.file), 0xBC9A7856u);
-}
 
-TEST(TiffStream, ShortReadFillsMissingBytesWithZero)
-{
-    ByteFile f({0xAB});
-    TiffStream big;
-    EXPECT_EQ(read_u16(big, f.file), 0xAB00);  // the byte there is the high byte
-    std::rewind(f.file);
-    TiffStream little;
-    little.big_endian = false;
-    EXPECT_EQ(read_u16(little, f.file), 0x00AB);
-    std::rewind(f.file);
-    EXPECT_EQ(read_u32(big, f.file), 0xAB000000u);
-    EXPECT_EQ(read_u16(big, f.file), 0u);  // nothing left
+    // Short reads: the bytes there keep their place, the missing ones are zero.
+    ByteFile one({0xAB});
+    EXPECT_EQ(read_u16(big, one.file), 0xAB00);
+    std::rewind(one.file);
+    EXPECT_EQ(read_u16(little, one.file), 0x00AB);
+    std::rewind(one.file);
+    EXPECT_EQ(read_u32(big, one.file), 0xAB000000u);
+    std::rewind(one.file);
+    EXPECT_EQ(read_u32(little, one.file), 0x000000ABu);
+    EXPECT_EQ(read_u16(big, one.file), 0u);  // nothing left
+
+    seek_to(f.file, 1000);
+    EXPECT_EQ(read_u16(big, f.file), 0u);
+    seek_to(f.file, UINT64_MAX);
+    EXPECT_EQ(read_u32(big, f.file), 0u);
+    seek_to(f.file, 1);
+    EXPECT_EQ(read_u16(big, f.file), 0x3456u);
 }
 
 TEST(TiffStream, HeaderSetsByteOrderAndReportsEachFailure)
 {
     TiffStream stream;
     uint32_t offset = 0;
-    ByteFile ii({'I', 'I', 42, 0, 0x10, 0x20, 0, 0});
-    EXPECT_EQ(read_tiff_header(stream, ii.file, offset), HeaderResult::ok);
+    const auto header = [&](const std::vector<uint8_t>& bytes) {
+        return read_tiff_header(stream, ByteFile(bytes).file, offset);
+    };
+    EXPECT_EQ(header({'I', 'I', 42, 0, 0x10, 0x20, 0, 0}), HeaderResult::ok);
     EXPECT_FALSE(stream.big_endian);
     EXPECT_EQ(offset, 0x2010u);
-
-    ByteFile mm({'M', 'M', 0, 42, 0, 0, 0x10, 0x20});
-    EXPECT_EQ(read_tiff_header(stream, mm.file, offset), HeaderResult::ok);
+    EXPECT_EQ(header({'M', 'M', 0, 42, 0, 0, 0x10, 0x20}), HeaderResult::ok);
     EXPECT_TRUE(stream.big_endian);
     EXPECT_EQ(offset, 0x1020u);
-
-    ByteFile bad_mark({'I', 'M', 42, 0});
-    EXPECT_EQ(read_tiff_header(stream, bad_mark.file, offset), HeaderResult::bad_byte_order);
+    EXPECT_EQ(header({'I', 'M', 42, 0}), HeaderResult::bad_byte_order);
     EXPECT_TRUE(stream.big_endian);  // unchanged by a failed mark
-
-    ByteFile bad_magic({'I', 'I', 43, 0, 8, 0, 0, 0});
-    EXPECT_EQ(read_tiff_header(stream, bad_magic.file, offset), HeaderResult::bad_magic);
-
-    ByteFile big_order_magic({'I', 'I', 0, 42});  // 42 in the wrong order reads as 10752
-    EXPECT_EQ(read_tiff_header(stream, big_order_magic.file, offset), HeaderResult::bad_magic);
+    EXPECT_EQ(header({'I', 'I', 43, 0, 8, 0, 0, 0}), HeaderResult::bad_magic);
+    EXPECT_EQ(header({'I', 'I', 0, 42}), HeaderResult::bad_magic);  // 42 in the wrong order reads as 10752
 }
 
-TEST(TiffStream, DirectoryOf200EntriesIsSearchedCompletely)
+TEST(TiffStream, DirectoryOf200EntriesIsSearchedCompletelyAndOf201OrNoneNotAtAll)
 {
     for (bool big : {true, false}) {
         ByteFile f(directory(big, numbered_entries(200), 200));
-        TiffStream stream;
-        stream.big_endian = big;
+        TiffStream stream = in_order(big);
         ASSERT_TRUE(find_ifd_entry(stream, f.file, 1199));
         EXPECT_EQ(stream.entry.value, 199u);
         EXPECT_EQ(stream.entry.type, 4);
         EXPECT_FALSE(find_ifd_entry(stream, f.file, 999));
         EXPECT_EQ(stream.entry.tag, 1199);  // the last entry read stays
     }
-}
-
-TEST(TiffStream, DirectoryOf201OrNoEntriesHoldsNothing)
-{
     for (uint16_t declared : {uint16_t{201}, uint16_t{0}, uint16_t{65535}}) {
         ByteFile f(directory(true, numbered_entries(201), declared));
         TiffStream stream;
@@ -143,8 +126,7 @@ TEST(TiffStream, FirstOfDuplicateTagsWinsAndSearchStartsAtTheDirectory)
     const auto dir = directory(false, {{5, 3, 1, 11}, {7, 4, 1, 22}, {7, 4, 1, 33}}, 3);
     bytes.insert(bytes.end(), dir.begin(), dir.end());
     ByteFile f(bytes);
-    TiffStream stream;
-    stream.big_endian = false;
+    TiffStream stream = in_order(false);
     stream.directory_offset = 6;
     ASSERT_TRUE(find_ifd_entry(stream, f.file, 7));
     EXPECT_EQ(stream.entry.value, 22u);
@@ -164,25 +146,11 @@ TEST(TiffStream, DirectoryCutShortReadsZeros)
 
 TEST(TiffStream, ShortEntriesAreReadByTheirType)
 {
-    TiffStream big;
+    const TiffStream big = in_order(true), little = in_order(false);
     EXPECT_EQ(entry_value_by_type(big, {256, 3, 1, 0x01230000}), 0x0123u);
     EXPECT_EQ(entry_value_by_type(big, {256, 4, 1, 0x01230000}), 0x01230000u);
     EXPECT_EQ(entry_value_by_type(big, {256, 3, 2, 0x01230000}), 0x01230000u);
-    TiffStream little;
-    little.big_endian = false;
     EXPECT_EQ(entry_value_by_type(little, {256, 3, 1, 0x45670123}), 0x0123u);
-}
-
-TEST(TiffStream, SeekPastTheEndReadsZeros)
-{
-    ByteFile f({1, 2, 3});
-    TiffStream stream;
-    seek_to(f.file, 1000);
-    EXPECT_EQ(read_u16(stream, f.file), 0u);
-    seek_to(f.file, UINT64_MAX);
-    EXPECT_EQ(read_u32(stream, f.file), 0u);
-    seek_to(f.file, 1);
-    EXPECT_EQ(read_u16(stream, f.file), 0x0203u);
 }
 
 }  // namespace

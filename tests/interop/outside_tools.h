@@ -1,7 +1,6 @@
-// The outside tools both programs meet in practice: the raw converter that
-// writes veldix's input, a metadata reader, the TIFF library's tools. Tests run
-// them from PATH in the current directory (a ScratchDir) and read what they
-// write with a small TIFF reader of their own.
+// The outside tools both programs meet in practice (the raw converter, a metadata
+// reader, the TIFF library's tools), run from PATH in the current directory (a
+// ScratchDir), and a small TIFF reader of our own for what they write.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,36 +13,29 @@
 struct ProgramProfile;
 
 struct ToolRun {
-    int status = -1;  // exit status; -1 when the tool could not be started or died of a signal
-    std::string out;  // standard output, byte for byte
-    std::string err;  // standard error
+    int status = -1;  // exit status; 127 when not found, -1 when killed by a signal
+    std::string out, err;
 };
-
-// Runs `program`, looked up on PATH, with the arguments, in the current directory,
-// with no standard input.
+// Runs `program` from PATH with the arguments and no standard input.
 ToolRun run_tool(const std::string& program, const std::vector<std::string>& args);
-
-// Succeeds when `program` is on PATH; otherwise fails naming the Debian package that
-// has it. `make test` installs these packages (tools/check-deps).
+// Fails naming the Debian package when `program` is not on PATH (make test installs them).
 testing::AssertionResult tool_on_path(const std::string& program, const std::string& package);
 
-// The first directory of a TIFF file, each entry decoded by its type.
+// A TIFF directory; BYTE, SHORT and LONG values are decoded by type.
 struct TiffEntry {
     uint16_t type = 0;
     uint32_t count = 0;
-    std::vector<uint32_t> values;  // BYTE, SHORT and LONG values; empty for other types
+    uint32_t field = 0;  // the value field read as a LONG (the values' offset when they do not fit)
+    std::vector<uint32_t> values;
 };
 struct TiffDirectory {
     bool big_endian = false;
     std::map<uint16_t, TiffEntry> entries;
-    // The only value of a single-valued entry; fails the test when it is missing or has several.
-    uint32_t single(uint16_t tag) const;
+    uint32_t single(uint16_t tag) const;  // fails the test unless the entry has exactly one value
 };
-// Throws std::runtime_error when the bytes are not a TIFF file.
-TiffDirectory read_tiff_directory(const std::string& bytes);
-// The directory at an absolute offset, values at absolute offsets, in the file's
-// byte order.
-TiffDirectory read_tiff_directory_at(const std::string& bytes, size_t offset);
+// The directory at `offset`, or the first one when 0; throws std::runtime_error when
+// the bytes are not a TIFF file.
+TiffDirectory read_tiff_directory(const std::string& bytes, size_t offset = 0);
 // The samples of a one-strip, 16-bit, one-sample-per-pixel TIFF file.
 std::vector<uint16_t> read_tiff_samples(const std::string& bytes);
 
@@ -57,3 +49,4 @@ struct ProgramOutput {
 ProgramOutput run_and_collect(const ProgramProfile& profile, const std::vector<std::string>& args);
 
 std::string replace_all(std::string text, const std::string& from, const std::string& to);
+std::vector<std::string> lines_of(const std::string& text);

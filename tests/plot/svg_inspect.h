@@ -1,133 +1,118 @@
-// Looking into drawn SVG documents: the plot area, the series groups, the
-// vertices of their paths, their markers and bars, the tick labels.
+// A small strict XML reader (one root, matched tags, quoted unrepeated
+// attributes, known entities) and helpers to look into drawn SVG.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <map>
+#include <stdexcept>
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
-
-#include "plot/xml_check.h"
 
 namespace plot_test {
 
-struct Point {
-    double x = 0.0;
-    double y = 0.0;
+struct XmlNode {
+    std::string name, text;
+    std::map<std::string, std::string> attributes;
+    std::vector<XmlNode> children;
+
+    std::string attr(const std::string& key) const { return attributes.count(key) ? attributes.at(key) : ""; }
+    double number(const std::string& key) const { return std::strtod(attr(key).c_str(), nullptr); }
 };
 
-using Subpaths = std::vector<std::vector<Point>>;
+struct XmlDocument {
+    bool ok = false;
+    std::string error;
+    XmlNode root;
+};
 
-// The vertices of a path made of M, L, H and V commands, one list per subpath.
-inline Subpaths path_vertices(const std::string& d)
+// Builds the element tree; refuses mismatched or unclosed tags, unquoted
+// attributes, a raw '<' in a value and unknown entities.
+inline XmlDocument parse_xml(std::string_view s)
 {
-    Subpaths out;
-    Point at;
-    size_t i = 0;
-    auto number = [&]() {
-        char* end = nullptr;
-        const double v = std::strtod(d.c_str() + i, &end);
-        i = static_cast<size_t>(end - d.c_str());
-        while (i < d.size() && d[i] == ' ')
-            ++i;
-        return v;
-    };
-    while (i < d.size()) {
-        const char command = d[i++];
-        if (command == 'M' || command == 'L') {
-            at.x = number();
-            at.y = number();
-        } else if (command == 'H') {
-            at.x = number();
-        } else if (command == 'V') {
-            at.y = number();
-        } else {
-            continue;  // Z and blanks
+    constexpr auto npos = std::string_view::npos;
+    auto fail = [](const char* why) { throw std::runtime_error(why); };
+    auto decode = [&](std::string_view t) {
+        static const std::map<std::string_view, char> known = {
+            {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+        std::string out;
+        for (size_t k = 0; k < t.size(); ++k) {
+            const size_t e = t[k] == '&' ? t.find(';', k) : k;
+            const std::string_view ref = e == npos ? "" : t.substr(k + 1, e - k - 1);
+            if (t[k] == '<' || (e != k && !known.count(ref) && !(ref.size() > 1 && ref[0] == '#')))
+                fail("'<' or an unknown entity in a value");
+            out += e == k ? t[k] : ref[0] == '#' ? '?' : known.at(ref);
+            k = e;
         }
-        if (command == 'M' || out.empty())
-            out.emplace_back();
-        out.back().push_back(at);
+        return out;
+    };
+    XmlDocument doc;
+    std::vector<XmlNode*> open;  // the elements not yet closed, outermost first
+    size_t i = s.substr(0, 2) == "<?" ? std::min(s.find("?>"), s.size() - 2) + 2 : 0;
+    try {
+        for (size_t lt; (lt = s.find('<', i)) != npos;) {
+            if (!open.empty())
+                open.back()->text += decode(s.substr(i, lt - i));
+            i = s.find('>', lt) + 1;
+            std::string_view tag = s.substr(lt + 1, i - lt - 2);
+            if (i == 0 || tag.empty() || tag.find('<') != npos)
+                fail("a broken tag");
+            if (tag[0] == '/') {
+                if (open.empty() || open.back()->name != tag.substr(1))
+                    fail("a mismatched end tag");
+                open.pop_back();
+                continue;
+            }
+            if (open.empty() && !doc.root.name.empty())
+                fail("a second root");
+            XmlNode& node = open.empty() ? doc.root : open.back()->children.emplace_back();
+            const bool empty = tag.back() == '/';
+            tag = tag.substr(0, tag.size() - empty);
+            size_t k = std::min(tag.find_first_of(" \n"), tag.size());
+            node.name = tag.substr(0, k);
+            for (size_t eq; (eq = tag.find('=', k)) != npos; k = tag.find('"', eq + 2) + 1) {
+                if (tag.substr(eq + 1, 1) != "\"" || tag.find('"', eq + 2) == npos)
+                    fail("an unquoted attribute");
+                const size_t b = tag.find_first_not_of(" \n", k);
+                node.attributes[std::string(tag.substr(b, eq - b))] = decode(tag.substr(eq + 2, tag.find('"', eq + 2) - eq - 2));
+            }
+            if (node.name.empty() || tag.find_first_not_of(" \n", k) != npos)
+                fail("a name and attributes expected");
+            if (!empty)
+                open.push_back(&node);
+        }
+        if (!open.empty() || doc.root.name.empty())
+            fail("an unclosed element");
+        doc.ok = true;
+    } catch (const std::runtime_error& e) {
+        doc.error = e.what() + (" at byte " + std::to_string(i));
     }
+    return doc;
+}
+
+template <typename Predicate>
+std::vector<const XmlNode*> find_all(const XmlNode& node, Predicate keep, std::vector<const XmlNode*> out = {})
+{
+    if (keep(node))
+        out.push_back(&node);
+    for (const XmlNode& c : node.children)
+        out = find_all(c, keep, std::move(out));
     return out;
 }
 
-inline size_t vertex_count(const Subpaths& paths)
+inline std::vector<const XmlNode*> with_attr(const XmlNode& root, const std::string& key, const std::string& value)
 {
-    size_t n = 0;
-    for (const auto& p : paths)
-        n += p.size();
-    return n;
+    return find_all(root, [&](const XmlNode& n) { return n.attr(key) == value; });
 }
 
-inline double number_attr(const XmlNode& n, const std::string& key)
+inline std::vector<const XmlNode*> series_named(const XmlNode& root, const std::string& name)
 {
-    return std::strtod(n.attr(key).c_str(), nullptr);
+    return find_all(root, [&](const XmlNode& n) { return n.attr("class") == "series" && n.attr("data-name") == name; });
 }
 
-struct Area {
-    double x = 0, y = 0, width = 0, height = 0;
-};
-
-struct SvgView {
-    XmlDocument doc;
-
-    explicit SvgView(const std::string& svg) : doc(parse_xml(svg)) {}
-
-    const XmlNode* by_id(const std::string& id) const
-    {
-        std::vector<const XmlNode*> found;
-        collect(doc.root, [&](const XmlNode& n) { return n.attr("id") == id; }, found);
-        return found.empty() ? nullptr : found.front();
-    }
-
-    Area area() const
-    {
-        const XmlNode* r = by_id("plot-area");
-        if (r == nullptr)
-            return {};
-        return Area{number_attr(*r, "x"), number_attr(*r, "y"), number_attr(*r, "width"), number_attr(*r, "height")};
-    }
-
-    std::vector<const XmlNode*> series() const
-    {
-        std::vector<const XmlNode*> found;
-        collect(doc.root, [](const XmlNode& n) { return n.attr("class") == "series"; }, found);
-        return found;
-    }
-
-    std::vector<const XmlNode*> series_named(const std::string& name) const
-    {
-        std::vector<const XmlNode*> out;
-        for (const XmlNode* s : series())
-            if (s->attr("data-name") == name)
-                out.push_back(s);
-        return out;
-    }
-
-    // Tick labels of an axis group ("x-axis", "y-axis", "y2-axis"): text and position.
-    std::vector<std::pair<std::string, Point>> tick_labels(const std::string& axis) const
-    {
-        std::vector<std::pair<std::string, Point>> out;
-        const XmlNode* g = by_id(axis);
-        if (g == nullptr)
-            return out;
-        for (const XmlNode& c : g->children)
-            if (c.attr("class") == "tick")
-                out.emplace_back(c.text, Point{number_attr(c, "x"), number_attr(c, "y")});
-        return out;
-    }
-};
-
-// The vertices of a series group's curve.
-inline Subpaths curve_of(const XmlNode& series)
-{
-    for (const XmlNode& c : series.children)
-        if (c.attr("class") == "curve")
-            return path_vertices(c.attr("d"));
-    return {};
-}
-
-// The elements of a series group's markers or bars ("markers", "bars").
+// The elements of a series group's "markers" or "bars".
 inline std::vector<const XmlNode*> parts_of(const XmlNode& series, const std::string& group)
 {
     std::vector<const XmlNode*> out;
@@ -138,23 +123,30 @@ inline std::vector<const XmlNode*> parts_of(const XmlNode& series, const std::st
     return out;
 }
 
-// The centre of a marker element (circle, rect or path).
-inline Point marker_centre(const XmlNode& m)
+struct Point {
+    double x = 0.0, y = 0.0;
+};
+
+// The vertices of a series group's curve (a path of M, L, H and V commands), one list per subpath.
+inline std::vector<std::vector<Point>> curve_of(const XmlNode& series)
 {
-    if (m.name == "circle")
-        return Point{number_attr(m, "cx"), number_attr(m, "cy")};
-    if (m.name == "rect")
-        return Point{number_attr(m, "x") + number_attr(m, "width") / 2, number_attr(m, "y") + number_attr(m, "height") / 2};
-    const Subpaths p = path_vertices(m.attr("d"));
-    double sx = 0, sy = 0;
-    size_t n = 0;
-    for (const auto& sub : p)
-        for (const Point& v : sub) {
-            sx += v.x;
-            sy += v.y;
-            ++n;
+    std::vector<std::vector<Point>> out;
+    Point p;
+    for (const XmlNode* curve : with_attr(series, "class", "curve"))
+        for (const char* c = curve->attributes.at("d").c_str(); *c;) {
+            const char command = *c++;
+            if (!std::strchr("MLHV", command))
+                continue;
+            char* end = nullptr;
+            (command == 'V' ? p.y : p.x) = std::strtod(c, &end);
+            if (command == 'M' || command == 'L')
+                p.y = std::strtod(end, &end);
+            c = end;
+            if (command == 'M' || out.empty())
+                out.emplace_back();
+            out.back().push_back(p);
         }
-    return n ? Point{sx / static_cast<double>(n), sy / static_cast<double>(n)} : Point{};
+    return out;
 }
 
 }  // namespace plot_test
