@@ -13,39 +13,25 @@ namespace {
 struct KernelCase {
     const char* name;
     bool autocorr;
-    int32_t line;
-    int32_t pair_step;
-    std::vector<int32_t> first;   // stored in `line`
-    std::vector<int32_t> second;  // stored in line + pair_step
-    int32_t count;
-    int32_t freq;
+    int32_t line, pair_step;
+    std::vector<int32_t> first, second;  // stored in line and line + pair_step
+    int32_t count, freq;
     double expected;
-    double tolerance;  // 0: exact
 };
-
-std::unique_ptr<ProfileSet> lines_with(int32_t line, const std::vector<int32_t>& first, int32_t other,
-                                       const std::vector<int32_t>& second)
-{
-    auto lines = std::make_unique<ProfileSet>();
-    for (size_t i = 0; i < first.size(); ++i)
-        lines->line[line][i] = first[i];
-    for (size_t i = 0; i < second.size(); ++i)
-        lines->line[other][i] = second[i];
-    return lines;
-}
 
 class KernelValue : public testing::TestWithParam<KernelCase> {};
 
 TEST_P(KernelValue, MatchesHandCalculationAndLeavesPowerSumsAlone)
 {
     const KernelCase& k = GetParam();
-    const auto lines = lines_with(k.line, k.first, k.line + k.pair_step, k.second);
+    auto lines = std::make_unique<ProfileSet>();
+    std::copy(k.first.begin(), k.first.end(), lines->line[k.line]);
+    std::copy(k.second.begin(), k.second.end(), lines->line[k.line + k.pair_step]);
     SpectraState spectra;
     const double v = SpectrumKernel(*lines, spectra, KernelMode{k.autocorr, false}, k.line, k.pair_step, k.count, k.freq);
-    if (k.tolerance == 0.0) {
-        EXPECT_EQ(v, k.expected);
-    } else {
-        EXPECT_NEAR(v, k.expected, k.tolerance);
+    EXPECT_NEAR(v, k.expected, 1e-12);
+    if (k.count < 1 || k.freq < 0 || k.freq > k.count / 2) {
+        EXPECT_EQ(v, 0.0);  // exactly
     }
     for (double p : spectra.power_sum)
         EXPECT_EQ(p, 0.0);
@@ -59,40 +45,38 @@ INSTANTIATE_TEST_SUITE_P(
     HandWorked, KernelValue,
     testing::Values(
         // b = 0: |sum| / N.
-        KernelCase{"DcIsMeanMagnitude", false, 0, 0, ramp, {}, 4, 0, 2.5, 0.0},
-        KernelCase{"DcOfNegativeMean", false, 2, 0, {-3, -5}, {}, 2, 0, 4.0, 0.0},
+        KernelCase{"DcIsMeanMagnitude", false, 0, 0, ramp, {}, 4, 0, 2.5},
+        KernelCase{"DcOfNegativeMean", false, 2, 0, {-3, -5}, {}, 2, 0, 4.0},
         // b = 1: 1 - 2i - 3 + 4i = -2 + 2i, |.| / 4 = sqrt(8) / 4.
-        KernelCase{"QuarterTurn", false, 3, 0, ramp, {}, 4, 1, std::sqrt(8.0) / 4, 1e-12},
+        KernelCase{"QuarterTurn", false, 3, 0, ramp, {}, 4, 1, std::sqrt(8.0) / 4},
         // b = N/2: the rotation alternates +1, -1: |1 - 2 + 3 - 4| / 4.
-        KernelCase{"Nyquist", false, 0, 0, ramp, {}, 4, 2, 0.5, 1e-12},
-        KernelCase{"BeyondHalf", false, 0, 0, ramp, {}, 4, 3, 0.0, 0.0},
-        KernelCase{"BeyondHalfOddCount", false, 0, 0, {1, 2, 3, 4, 5}, {}, 5, 3, 0.0, 0.0},
-        KernelCase{"BeyondHalfAutocovariance", true, 0, 0, ramp, {}, 4, 3, 0.0, 0.0},
-        KernelCase{"NegativeFrequency", false, 0, 0, ramp, {}, 4, -1, 0.0, 0.0},
-        KernelCase{"EmptySequence", false, 0, 0, ramp, {}, 0, 0, 0.0, 0.0},
-        KernelCase{"ConstantHasNoAc", false, 6, 0, {7, 7, 7, 7, 7, 7}, {}, 6, 2, 0.0, 1e-12},
-        KernelCase{"ConstantHasNoCovariance", true, 6, 0, {7, 7, 7, 7, 7, 7}, {}, 6, 1, 0.0, 0.0},
+        KernelCase{"Nyquist", false, 0, 0, ramp, {}, 4, 2, 0.5},
+        KernelCase{"BeyondHalf", false, 0, 0, ramp, {}, 4, 3, 0.0},
+        KernelCase{"BeyondHalfOddCount", false, 0, 0, {1, 2, 3, 4, 5}, {}, 5, 3, 0.0},
+        KernelCase{"BeyondHalfAutocovariance", true, 0, 0, ramp, {}, 4, 3, 0.0},
+        KernelCase{"NegativeFrequency", false, 0, 0, ramp, {}, 4, -1, 0.0},
+        KernelCase{"EmptySequence", false, 0, 0, ramp, {}, 0, 0, 0.0},
+        KernelCase{"ConstantHasNoAc", false, 6, 0, {7, 7, 7, 7, 7, 7}, {}, 6, 2, 0.0},
+        KernelCase{"ConstantHasNoCovariance", true, 6, 0, {7, 7, 7, 7, 7, 7}, {}, 6, 1, 0.0},
         // Mean 5; squared deviations 9 1 1 1 0 0 4 16 sum to 32; / 8.
-        KernelCase{"LagZeroIsPopulationVariance", true, 4, 0, {2, 4, 4, 4, 5, 5, 7, 9}, {}, 8, 0, 4.0, 0.0},
-        KernelCase{"AlternatingLagOne", true, 0, 0, {1, -1, 1, -1}, {}, 4, 1, -1.0, 0.0},
-        KernelCase{"AlternatingLagTwo", true, 0, 0, {1, -1, 1, -1}, {}, 4, 2, 1.0, 0.0},
+        KernelCase{"LagZeroIsPopulationVariance", true, 4, 0, {2, 4, 4, 4, 5, 5, 7, 9}, {}, 8, 0, 4.0},
+        KernelCase{"AlternatingLagOne", true, 0, 0, {1, -1, 1, -1}, {}, 4, 1, -1.0},
+        KernelCase{"AlternatingLagTwo", true, 0, 0, {1, -1, 1, -1}, {}, 4, 2, 1.0},
         // Mean 4 removed: four products of -1, / 4.
-        KernelCase{"MeanRemoved", true, 1, 0, {3, 5, 3, 5}, {}, 4, 1, -1.0, 0.0},
-        // Lag wraps: (x0-m)(x2-m) + (x1-m)(x0-m) + (x2-m)(x1-m) with m = 2: (-2)(1) + 1(-2) + 1(1) = -3, / 3.
-        KernelCase{"CircularLag", true, 0, 0, {0, 3, 3}, {}, 3, 1, -1.0, 0.0},
-        // Lines 1 and 3 interleave to 1, 2, 3, 4 (in line order 1, 3, 2, 4 the value would be sqrt(2) / 4).
-        KernelCase{"GreenInterleaveDft", false, 1, 2, {1, 3}, {2, 4}, 4, 1, std::sqrt(8.0) / 4, 1e-12},
+        KernelCase{"MeanRemoved", true, 1, 0, {3, 5, 3, 5}, {}, 4, 1, -1.0},
+        // Lag wraps: with m = 2, (-2)(1) + 1(-2) + 1(1) = -3, / 3.
+        KernelCase{"CircularLag", true, 0, 0, {0, 3, 3}, {}, 3, 1, -1.0},
+        // Lines 1 and 3 interleave to 1, 2, 3, 4 (in line order 1, 3, 2, 4 it would be sqrt(2) / 4).
+        KernelCase{"GreenInterleaveDft", false, 1, 2, {1, 3}, {2, 4}, 4, 1, std::sqrt(8.0) / 4},
         // 1, 2, 3, 4 at lag 1: (-1.5)(-0.5) + (-0.5)(0.5) + (0.5)(1.5) + (1.5)(-1.5) = -1, / 4.
-        KernelCase{"GreenInterleaveAutocovariance", true, 5, 2, {1, 3}, {2, 4}, 4, 1, -0.25, 0.0},
-        // 1, 0, 0, 2, 0, 0 (mean 0.5) at lags 1 and 2: both -1.5 / 6. With G2 before G1
-        // (0, 1, 2, 0, 0, 0) lag 1 would be 0.5 / 6; with line 3 after line 1
-        // (1, 0, 0, 0, 2, 0) lag 2 would be.
-        KernelCase{"GreenOrderLagOne", true, 1, 2, {1, 0, 0}, {0, 2, 0}, 6, 1, -0.25, 0.0},
-        KernelCase{"GreenOrderLagTwo", true, 1, 2, {1, 0, 0}, {0, 2, 0}, 6, 2, -0.25, 0.0},
-        KernelCase{"SingleValue", false, 2, 0, {-7}, {}, 1, 0, 7.0, 0.0},
-        KernelCase{"SingleValueNoFrequencyOne", false, 2, 0, {-7}, {}, 1, 1, 0.0, 0.0},
-        KernelCase{"FullLineDc", false, 7, 0, std::vector<int32_t>(line_capacity, 3), {}, line_capacity, 0, 3.0,
-                   0.0}),
+        KernelCase{"GreenInterleaveAutocovariance", true, 5, 2, {1, 3}, {2, 4}, 4, 1, -0.25},
+        // 1, 0, 0, 2, 0, 0 (mean 0.5) at lags 1 and 2: both -1.5 / 6. With G2
+        // before G1 lag 1 would be 0.5 / 6; with line 3 after line 1, lag 2 would be.
+        KernelCase{"GreenOrderLagOne", true, 1, 2, {1, 0, 0}, {0, 2, 0}, 6, 1, -0.25},
+        KernelCase{"GreenOrderLagTwo", true, 1, 2, {1, 0, 0}, {0, 2, 0}, 6, 2, -0.25},
+        KernelCase{"SingleValue", false, 2, 0, {-7}, {}, 1, 0, 7.0},
+        KernelCase{"SingleValueNoFrequencyOne", false, 2, 0, {-7}, {}, 1, 1, 0.0},
+        KernelCase{"FullLineDc", false, 7, 0, std::vector<int32_t>(line_capacity, 3), {}, line_capacity, 0, 3.0}),
     [](const testing::TestParamInfo<KernelCase>& tested) { return std::string(tested.param.name); });
 
 // A direct sum with a fresh cos and sin per term, independent of the
@@ -106,8 +90,7 @@ TEST(KernelDft, AgreesWithDirectSumAtEveryFrequency)
     SpectraState spectra;
     const double pi = std::acos(-1.0);
     for (int32_t b = 0; b <= n / 2; ++b) {
-        double re = 0.0;
-        double im = 0.0;
+        double re = 0.0, im = 0.0;
         for (int32_t i = 0; i < n; ++i) {
             re += lines->line[2][i] * std::cos(2 * pi * b * i / n);
             im -= lines->line[2][i] * std::sin(2 * pi * b * i / n);
@@ -116,44 +99,33 @@ TEST(KernelDft, AgreesWithDirectSumAtEveryFrequency)
     }
 }
 
-// In -F mode the lines hold tenths of DN: results are / N / 10, and only
-// frequencies other than 0 add their square to the power sum of their line,
-// or of the combined green of their direction (lines 1 and 3: entry 0;
-// lines 5 and 7: entry 1).
+// In -F mode the lines hold tenths of DN: results are / N / 10 (the
+// autocovariance's magnitude), and only frequencies other than 0 add their
+// square to the power sum of their line, or of the combined green of their
+// direction (lines 1 and 3: entry 0; lines 5 and 7: entry 1).
 TEST(KernelFtCoef, DividesByTenAndCountsOnlyNonZeroFrequencies)
 {
     auto lines = std::make_unique<ProfileSet>();
-    const int32_t wave[4] = {20, 0, -20, 0};
-    const int32_t offset[4] = {30, 10, -10, 10};
-    for (int i = 0; i < 4; ++i) {
-        lines->line[2][i] = wave[i];
-        lines->line[6][i] = offset[i];
-    }
+    const int32_t wave[4] = {20, 0, -20, 0}, offset[4] = {30, 10, -10, 10}, alternating[4] = {1, -1, 1, -1};
+    std::copy(wave, wave + 4, lines->line[2]);
+    std::copy(offset, offset + 4, lines->line[6]);
+    std::copy(alternating, alternating + 4, lines->line[0]);
     lines->line[5][0] = lines->line[5][1] = 10;  // with line 7: 10, -10, 10, -10
     lines->line[7][0] = lines->line[7][1] = -10;
+    lines->line[1][0] = 20;                      // with the empty line 3: 20, 0, 0, 0
     SpectraState spectra;
     const KernelMode ft{false, true};
-
-    EXPECT_NEAR(SpectrumKernel(*lines, spectra, ft, 2, 0, 4, 1), 1.0, 1e-12);  // |20 + 20| / 4 / 10
-    EXPECT_EQ(SpectrumKernel(*lines, spectra, ft, 6, 0, 4, 0), 1.0);          // 40 / 4 / 10, not counted
-    EXPECT_EQ(SpectrumKernel(*lines, spectra, ft, 6, 0, 4, 3), 0.0);          // beyond N/2
+    EXPECT_NEAR(SpectrumKernel(*lines, spectra, ft, 2, 0, 4, 1), 1.0, 1e-12);   // |20 + 20| / 4 / 10
+    EXPECT_EQ(SpectrumKernel(*lines, spectra, ft, 6, 0, 4, 0), 1.0);           // 40 / 4 / 10, not counted
+    EXPECT_EQ(SpectrumKernel(*lines, spectra, ft, 6, 0, 4, 3), 0.0);           // beyond N/2
     EXPECT_NEAR(SpectrumKernel(*lines, spectra, ft, 5, 2, 4, 2), 1.0, 1e-12);  // Nyquist: 40 / 4 / 10
+    EXPECT_NEAR(SpectrumKernel(*lines, spectra, ft, 1, 2, 4, 1), 0.5, 1e-12);  // 20 / 4 / 10
+    EXPECT_EQ(SpectrumKernel(*lines, spectra, KernelMode{true, true}, 0, 0, 4, 1), 0.025);  // |-1| / 4 / 10
+    const double expected[8] = {0.025 * 0.025, 0, 1, 0, 0, 0, 0, 0};
     for (int line = 0; line < 8; ++line)
-        EXPECT_NEAR(spectra.power_sum[line], line == 2 ? 1.0 : 0.0, line == 2 ? 1e-12 : 0.0) << line;
-    EXPECT_EQ(spectra.green_power_sum[0], 0.0);
+        EXPECT_NEAR(spectra.power_sum[line], expected[line], 1e-12) << line;
+    EXPECT_NEAR(spectra.green_power_sum[0], 0.25, 1e-12);
     EXPECT_NEAR(spectra.green_power_sum[1], 1.0, 1e-12);
-
-    lines->line[1][0] = 40;  // with the empty line 3: |40| / 4 / 10
-    SpectrumKernel(*lines, spectra, ft, 1, 2, 4, 1);
-    EXPECT_NEAR(spectra.green_power_sum[0], 1.0, 1e-12);
-
-    // Autocovariance -1 at lag 1 of 1, -1, 1, -1: |-1| / 4 / 10.
-    SpectraState acf;
-    const int32_t alternating[4] = {1, -1, 1, -1};
-    for (int i = 0; i < 4; ++i)
-        lines->line[0][i] = alternating[i];
-    EXPECT_EQ(SpectrumKernel(*lines, acf, KernelMode{true, true}, 0, 0, 4, 1), 0.025);
-    EXPECT_EQ(acf.power_sum[0], 0.025 * 0.025);
 }
 
 }  // namespace

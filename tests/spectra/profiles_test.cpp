@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "spectra/report_tables.h"
+#include "spectra/spectra_runs.h"
 
 using namespace spectra_test;
 
@@ -16,42 +16,37 @@ uint16_t banded(uint32_t x, uint32_t y)
     return static_cast<uint16_t>(base[static_cast<int>(rawgen::plane_of(x, y))] + 3 * x + 7 * (y % 5));
 }
 
-std::string three_decimals(double v)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", v);
-    return text;
-}
-
 struct WindowCase {
     const char* name;
     uint32_t image_width, image_height;
     int64_t W, H, X, Y;
+    bool own_difference;  // the file minus itself: every cell 0
 };
 
 class ProfileTables : public testing::TestWithParam<WindowCase> {};
 
 // Every cell is the plain mean of its plane over the other dimension of the
-// window, summed here sample by sample.
+// window, summed here sample by sample; rows are labelled by image position.
+// The plane order is the column order.
 TEST_P(ProfileTables, LabelEveryPairAndAverageEachPlane)
 {
     const WindowCase& w = GetParam();
     const auto image = rawgen::make_image(w.image_width, w.image_height, banded);
-    const Output out = run_on(quorva_profile(), {{"BANDS.NEF", rawgen::make_nef(image)}},
-                              {"bands", "-R", "-C", "-W" + std::to_string(w.W), "-H" + std::to_string(w.H),
-                               "-X" + std::to_string(w.X), "-Y" + std::to_string(w.Y)});
+    std::vector<std::string> args = {"bands", "-R", "-C", "-W" + std::to_string(w.W), "-H" + std::to_string(w.H),
+                                     "-X" + std::to_string(w.X), "-Y" + std::to_string(w.Y)};
+    if (w.own_difference)
+        args.insert(args.begin(), "bands");
+    const Outcome out = run_once(quorva_profile(), {{"BANDS.NEF", rawgen::make_nef(image)}}, args);
     ASSERT_EQ(out.status, 0);
-    const auto tables = read_tables(out.rcdn);
+    const auto tables = read_tables(out.report("RCDN.CSV"));
     ASSERT_EQ(titles(tables), (std::vector<std::string>{"Ave-row DN values", "Ave-col DN values"}));
-    EXPECT_EQ(out.dft, "<missing>");
-
+    EXPECT_EQ(out.report("DFT.CSV"), "<missing>");
     for (int along_y = 0; along_y < 2; ++along_y) {
         const auto& rows = tables[static_cast<size_t>(along_y)].rows;
         const int64_t pairs = (along_y ? w.H : w.W) / 2;
         ASSERT_EQ(rows.size(), static_cast<size_t>(pairs));
         for (int64_t i = 0; i < pairs; ++i) {
-            const auto& row = rows[static_cast<size_t>(i)];
-            EXPECT_EQ(row[0], std::to_string((along_y ? w.Y : w.X) + 2 * i));
+            Cells expected = {std::to_string((along_y ? w.Y : w.X) + 2 * i)};
             double sum[4] = {};
             int count[4] = {};
             for (int64_t a = 0; a < (along_y ? w.W : w.H); ++a)
@@ -59,38 +54,23 @@ TEST_P(ProfileTables, LabelEveryPairAndAverageEachPlane)
                     const auto x = static_cast<uint32_t>(along_y ? w.X + a : w.X + 2 * i + b);
                     const auto y = static_cast<uint32_t>(along_y ? w.Y + 2 * i + b : w.Y + a);
                     const int plane = static_cast<int>(rawgen::plane_of(x, y));
-                    sum[plane] += image.at(x, y);
+                    sum[plane] += w.own_difference ? 0 : image.at(x, y);
                     ++count[plane];
                 }
-            for (int plane = 0; plane < 4; ++plane)  // Plane order is the column order
-                EXPECT_EQ(row[static_cast<size_t>(plane + 1)], three_decimals(sum[plane] / count[plane]))
-                    << (along_y ? "row pair " : "column pair ") << i << " plane " << plane;
+            for (int plane = 0; plane < 4; ++plane) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.3f", sum[plane] / count[plane]);
+                expected.push_back(text);
+            }
+            EXPECT_EQ(rows[static_cast<size_t>(i)], expected) << (along_y ? "row pair " : "column pair ") << i;
         }
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, ProfileTables,
-                         testing::Values(WindowCase{"Small", 40, 24, 16, 8, 6, 10},
-                                         WindowCase{"FarFromOrigin", 1200, 700, 200, 100, 1000, 600}),
+                         testing::Values(WindowCase{"Small", 40, 24, 16, 8, 6, 10, false},
+                                         WindowCase{"FarFromOrigin", 1200, 700, 200, 100, 1000, 600, false},
+                                         WindowCase{"OwnDifference", 40, 24, 16, 12, 6, 10, true}),
                          [](const testing::TestParamInfo<WindowCase>& tested) { return std::string(tested.param.name); });
-
-TEST(ProfileTables, UniformWindowAndItsOwnDifference)
-{
-    const auto flat = rawgen::make_nef(rawgen::make_image(32, 32, [](uint32_t, uint32_t) -> uint16_t { return 500; }));
-    for (const bool pair : {false, true}) {
-        std::vector<std::string> args = {"flat", "-R", "-C", "-W16", "-H12"};
-        if (pair)
-            args.insert(args.begin() + 1, "flat");
-        const Output out = run_on(quorva_profile(), {{"FLAT.NEF", flat}}, args);
-        const auto tables = read_tables(out.rcdn);
-        ASSERT_EQ(tables.size(), 2u);
-        EXPECT_EQ(tables[0].rows.size(), 8u);
-        EXPECT_EQ(tables[1].rows.size(), 6u);
-        for (const Table& t : tables)
-            for (const auto& row : t.rows)
-                for (size_t c = 1; c < row.size(); ++c)
-                    EXPECT_EQ(row[c], pair ? "0.000" : "500.000");
-    }
-}
 
 }  // namespace

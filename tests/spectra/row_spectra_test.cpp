@@ -1,38 +1,72 @@
-// Row and column spectra through whole runs on synthetic mosaics whose
-// spectra are known in closed form.
+// Row and column spectra through whole runs: mosaics whose spectra are known
+// in closed form, and which tables each mode and window size gives.
+#include <array>
+
 #include <gtest/gtest.h>
 
-#include "spectra/report_tables.h"
+#include "spectra/spectra_runs.h"
 
 using namespace spectra_test;
 
 namespace {
 
-// A 96 x 96 mosaic; c() is the period-4 cosine 1, 0, -1, 0 of the column pair
-// x / 2 or the row pair y / 2:
-//   R  = 1000 + 100 c(x/2) + 60 c(y/2)    G1 = 2000
-//   G2 = 2000 + 40 c(x/2)                  B  = 500 + 20 c(y/2)
+// A mosaic whose planes R, G1, B, G2 are functions of c(x/2) and c(y/2),
+// c() the period-4 cosine 1, 0, -1, 0 of the column pair or the row pair.
+InputFile waves_nef(const char* name, uint32_t size, std::array<int, 4> (*planes)(int cx, int cy))
+{
+    return {name, rawgen::make_nef(rawgen::make_image(size, size, [=](uint32_t x, uint32_t y) {
+                const auto p = planes(quarter_wave(x / 2), quarter_wave(y / 2));
+                return static_cast<uint16_t>(p[static_cast<size_t>(rawgen::plane_of(x, y))]);
+            }))};
+}
+
 // Along x (32 values per plane in a 64-wide window) a plane cosine of
 // amplitude a gives a / 2 at k = 8. The combined green (G1 at even, G2 at
 // odd places, 64 values) has 40 c at odd places only: 40 x 16 / 64 = 10 at
 // f = 8 and f = 24. Along y, G1 and G2 of one column pair differ by 40 c(x/2):
 // the column green alternates, |40 c| / 2 at f = 32, averaging 10.
-uint16_t waves(uint32_t x, uint32_t y)
+InputFile waves()
 {
-    const int cx = quarter_wave(x / 2);
-    const int cy = quarter_wave(y / 2);
-    switch (rawgen::plane_of(x, y)) {
-    case rawgen::Plane::R: return static_cast<uint16_t>(1000 + 100 * cx + 60 * cy);
-    case rawgen::Plane::G1: return 2000;
-    case rawgen::Plane::G2: return static_cast<uint16_t>(2000 + 40 * cx);
-    case rawgen::Plane::B: return static_cast<uint16_t>(500 + 20 * cy);
-    }
-    return 0;
+    return waves_nef("WAVES.NEF", 96, [](int cx, int cy) {
+        return std::array<int, 4>{1000 + 100 * cx + 60 * cy, 2000, 500 + 20 * cy, 2000 + 40 * cx};
+    });
 }
 
-std::vector<uint8_t> waves_nef()
+// The difference from waves: R = 600 + 60 c(x/2) + 60 c(y/2), G1 = 1000,
+// G2 = 1000 + 40 c(x/2), B = 400 + 20 c(y/2).
+InputFile second()
 {
-    return rawgen::make_nef(rawgen::make_image(96, 96, waves));
+    return waves_nef("SECOND.NEF", 96, [](int cx, int) { return std::array<int, 4>{400 + 40 * cx, 1000, 100, 1000}; });
+}
+
+// R varies along x only (autocovariance 5000, 0, -5000, 0, ... of a variance
+// of 5000), B along y only; the greens have no variance: their ACF columns are
+// undefined.
+InputFile acf()
+{
+    return waves_nef("ACF.NEF", 64, [](int cx, int cy) { return std::array<int, 4>{1000 + 100 * cx, 2000, 500 + 20 * cy, 2000}; });
+}
+
+InputFile flat_tif(const char* name, uint16_t r, uint16_t g1, uint16_t b, uint16_t g2)
+{
+    return {name, rawgen::make_tiff(rawgen::make_planes(64, 64, r, g1, b, g2))};
+}
+
+// R = 1000 + a c(y/2), a = 100 in the first 1024 column pairs and 300 after.
+InputFile wide()
+{
+    return {"WIDE.NEF", rawgen::make_nef(rawgen::make_image(4004, 8, [](uint32_t x, uint32_t y) -> uint16_t {
+                if (rawgen::plane_of(x, y) != rawgen::Plane::R)
+                    return 2000;
+                return static_cast<uint16_t>(1000 + (x < 2048 ? 100 : 300) * quarter_wave(y / 2));
+            }))};
+}
+
+InputFile texture()
+{
+    return {"TEX.NEF", rawgen::make_nef(rawgen::make_image(2056, 16, [](uint32_t x, uint32_t y) {
+                return static_cast<uint16_t>(1000 + (x * 7 + y * 13) % 64);
+            }))};
 }
 
 struct Cell {
@@ -42,25 +76,39 @@ struct Cell {
     const char* value;
 };
 
+const std::string row_dft = "Row-DFT ave. coef mags", column_dft = "Column-DFT ave. coef mags";
+const std::string ft_row = "Ave-row DFT coef mags", ft_column = "Ave-column DFT coef mags";
+
 struct SpectrumCase {
     const char* name;
-    const char* mode;
-    std::vector<std::string> titles;
-    std::vector<Cell> cells;
+    bool veldix = false;
+    std::vector<InputFile> files;
+    std::vector<std::string> args;
+    std::vector<std::string> titles = {};  // of DFT.CSV, in order
+    size_t rows = 0;                  // of the first table, RMS included (0: not checked)
+    bool message = false;             // the window is too large for some option
+    std::string rcdn = "<missing>";   // RCDN.CSV, or its first title
+    std::vector<Cell> cells = {};
 };
 
-class KnownSpectrum : public testing::TestWithParam<SpectrumCase> {};
+class Spectra : public testing::TestWithParam<SpectrumCase> {};
 
-TEST_P(KnownSpectrum, ShowsAtItsFrequencyWithItsMagnitude)
+TEST_P(Spectra, WriteTheTablesAndValuesExpected)
 {
     const SpectrumCase& c = GetParam();
-    const Output out = run_on(quorva_profile(), {{"WAVES.NEF", waves_nef()}},
-                              {"waves", c.mode, "-W64", "-H64", "-X16", "-Y16"});
+    const Outcome out = run_once(c.veldix ? veldix_profile() : quorva_profile(), c.files, c.args);
     ASSERT_EQ(out.status, 0);
-    const auto tables = read_tables(out.dft);
+    const std::string dft = out.report("DFT.CSV");
+    const auto tables = read_tables(dft);
     ASSERT_EQ(titles(tables), c.titles);
-    for (const Table& t : tables)
-        EXPECT_EQ(t.rows.size(), 18u);  // f = 0, 2 .. 32 and RMS
+    EXPECT_TRUE(!c.titles.empty() || dft.empty()) << dft;
+    EXPECT_EQ(dft.find("-nan"), std::string::npos);
+    if (c.rows != 0) {
+        EXPECT_EQ(tables[0].rows.size(), c.rows);
+    }
+    EXPECT_EQ(out.console.find("Window exceeds Math array size; options disabled.\n") != std::string::npos, c.message);
+    const std::string rcdn = out.report("RCDN.CSV");
+    EXPECT_EQ(c.rcdn.empty() ? rcdn : rcdn.substr(0, c.rcdn.size()), c.rcdn);
     for (const Cell& cell : c.cells) {
         const Cells* row = tables[cell.table].row(cell.label);
         ASSERT_NE(row, nullptr) << cell.label;
@@ -69,218 +117,88 @@ TEST_P(KnownSpectrum, ShowsAtItsFrequencyWithItsMagnitude)
     }
 }
 
+const std::vector<std::string> waves_window = {"-W64", "-H64", "-X16", "-Y16"};
+
+std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Waves, KnownSpectrum,
+    Cases, Spectra,
     testing::Values(
-        SpectrumCase{"AverageProfiles", "-F", {"Ave-row DFT coef mags", "Ave-column DFT coef mags"},
-                     {{0, "0", COL_R, "1000.000"}, {0, "16", COL_R, "50.000"}, {0, "14", COL_R, "0.000"},
-                      {0, "16", COL_G2, "20.000"}, {0, "16", COL_B, "0.000"}, {0, "0", G_F, "2000.000"},
-                      {0, "8", G_F, "10.000"}, {0, "24", G_F, "10.000"}, {0, "32", G_F1, "0.000"},
-                      // sqrt(10^2 + 10^2): frequency 0 is not counted.
-                      {0, "RMS:", G_F1, "14.142"}, {0, "RMS:", COL_R, "50.000"}, {0, "RMS:", COL_G2, "20.000"},
-                      {1, "16", COL_R, "30.000"}, {1, "16", COL_B, "10.000"}, {1, "16", COL_G2, "0.000"},
-                      {1, "RMS:", COL_B, "10.000"}, {1, "RMS:", G_F1, "0.000"}}},
-        SpectrumCase{"EveryRowAndColumnPair", "-M", {"Row-DFT ave. coef mags", "Column-DFT ave. coef mags"},
-                     {{0, "0", COL_R, "1000.000"}, {0, "16", COL_R, "50.000"}, {0, "16", COL_G2, "20.000"},
-                      {0, "24", G_F, "10.000"}, {0, "0", COL_B, "500.000"}, {0, "RMS:", G_F1, "14.142"},
-                      {1, "0", COL_R, "1000.000"}, {1, "16", COL_R, "30.000"}, {1, "16", COL_B, "10.000"},
-                      {1, "32", G_F, "10.000"}, {1, "32", G_F1, "0.000"}, {1, "RMS:", G_F1, "10.000"},
-                      {1, "RMS:", COL_R, "30.000"}}}),
+        // 18 rows: f = 0, 2 .. 32 and RMS. f + 1 = 33 is past N/2: 0.000 filler.
+        SpectrumCase{.name = "AverageProfiles", .files = {waves()}, .args = with({"waves", "-F"}, waves_window),
+                     .titles = {ft_row, ft_column}, .rows = 18,
+                     .cells = {{0, "0", COL_R, "1000.000"}, {0, "16", COL_R, "50.000"}, {0, "14", COL_R, "0.000"},
+                               {0, "16", COL_G2, "20.000"}, {0, "16", COL_B, "0.000"}, {0, "0", G_F, "2000.000"},
+                               {0, "8", G_F, "10.000"}, {0, "24", G_F, "10.000"}, {0, "32", G_F1, "0.000"},
+                               // sqrt(10^2 + 10^2): frequency 0 is not counted.
+                               {0, "RMS:", G_F1, "14.142"}, {0, "RMS:", COL_R, "50.000"}, {0, "RMS:", COL_G2, "20.000"},
+                               {1, "16", COL_R, "30.000"}, {1, "16", COL_B, "10.000"}, {1, "16", COL_G2, "0.000"},
+                               {1, "RMS:", COL_B, "10.000"}, {1, "RMS:", G_F1, "0.000"}}},
+        SpectrumCase{.name = "EveryRowAndColumnPair", .files = {waves()}, .args = with({"waves", "-M"}, waves_window),
+                     .titles = {row_dft, column_dft}, .rows = 18,
+                     .cells = {{0, "0", COL_R, "1000.000"}, {0, "16", COL_R, "50.000"}, {0, "16", COL_G2, "20.000"},
+                               {0, "24", G_F, "10.000"}, {0, "0", COL_B, "500.000"}, {0, "RMS:", G_F1, "14.142"},
+                               {1, "0", COL_R, "1000.000"}, {1, "16", COL_R, "30.000"}, {1, "16", COL_B, "10.000"},
+                               {1, "32", G_F, "10.000"}, {1, "32", G_F1, "0.000"}, {1, "RMS:", G_F1, "10.000"},
+                               {1, "RMS:", COL_R, "30.000"}}},
+        SpectrumCase{.name = "TwoImagesTheDifference", .files = {waves(), second()},
+                     .args = with({"waves", "second", "-M"}, waves_window), .titles = {row_dft, column_dft},
+                     .cells = {{0, "0", COL_R, "600.000"}, {0, "16", COL_R, "30.000"}, {0, "0", COL_G1, "1000.000"},
+                               {0, "0", COL_B, "400.000"}, {1, "0", COL_R, "600.000"}, {1, "16", COL_R, "30.000"},
+                               {1, "0", COL_B, "400.000"}, {1, "16", COL_B, "10.000"}, {1, "0", COL_G2, "1000.000"},
+                               {1, "0", G_F, "1000.000"}, {1, "32", G_F, "10.000"}}},
+        // Odd corners, image 2 elsewhere: every plane stays in its column. G1
+        // and G2 differ by 180: alternating green, 90 at the top frequency.
+        SpectrumCase{.name = "OddWindowCorners", .veldix = true,
+                     .files = {flat_tif("A.TIF", 100, 200, 300, 400), flat_tif("B.TIF", 10, 20, 30, 40)},
+                     .args = {"a", "b", "-M", "-X1", "-Y1", "-U3", "-V5", "-W16", "-H16"},
+                     .titles = {row_dft, column_dft},
+                     .cells = {{0, "0", COL_R, "90.000"}, {0, "0", COL_G1, "180.000"}, {0, "0", COL_B, "270.000"},
+                               {0, "0", COL_G2, "360.000"}, {0, "0", G_F, "270.000"}, {0, "8", G_F, "90.000"},
+                               {1, "0", COL_R, "90.000"}, {1, "0", COL_G1, "180.000"}, {1, "0", COL_B, "270.000"},
+                               {1, "0", COL_G2, "360.000"}, {1, "0", G_F, "270.000"}, {1, "8", G_F, "90.000"}}},
+        // Lag k in the row labelled 2k; RMS over lags 2, 4, 6, 8: 4 x 100^2.
+        SpectrumCase{.name = "AutocorrelationOfPeriodicPlanes", .files = {acf()},
+                     .args = {"acf", "-A", "-W32", "-H32", "-X16", "-Y16"},
+                     .titles = {"Ave. Row-ACF", "Ave. Column-ACF"}, .rows = 10,
+                     .cells = {{0, "0", COL_R, "100.000"}, {0, "2", COL_R, "0.000"}, {0, "4", COL_R, "-100.000"},
+                               {0, "14", COL_R, "0.000"}, {0, "16", COL_R, "100.000"}, {0, "RMS:", COL_R, "200.000"},
+                               {0, "4", COL_B, "0.000"}, {0, "RMS:", COL_B, "0.000"}, {0, "0", G_F, "nan"},
+                               {0, "16", COL_G1, "nan"}, {0, "RMS:", G_F1, "nan"}, {0, "RMS:", COL_G2, "nan"},
+                               {1, "0", COL_B, "100.000"}, {1, "4", COL_B, "-100.000"}, {1, "RMS:", COL_B, "200.000"},
+                               {1, "8", COL_R, "0.000"}, {1, "2", G_F1, "nan"}, {1, "RMS:", COL_G1, "nan"}}},
+        // Only columns fit, read in more than one piece: at k = 1 (f = 2)
+        // (1024 x 50 + 976 x 150) / 2000.
+        SpectrumCase{.name = "ColumnsWiderThanTheRowLimit", .files = {wide()},
+                     .args = {"wide", "-M", "-W4000", "-H8", "-X0", "-Y0"}, .titles = {column_dft}, .message = true,
+                     .cells = {{0, "2", COL_R, "98.800"}, {0, "2", COL_B, "0.000"}, {0, "0", COL_R, "1000.000"}}},
+        // Rows of the first table: f = 0, 2 .. N/2 and RMS, N/4 + 2 for the whole range.
+        SpectrumCase{.name = "MultiWinsOverFt", .files = {texture()}, .args = {"tex", "-M", "-F", "-W32", "-H16"},
+                     .titles = {row_dft, column_dft}, .rows = 10},
+        SpectrumCase{.name = "MultiRowsOnly", .files = {texture()}, .args = {"tex", "-M", "-R", "-W32", "-H16"},
+                     .titles = {row_dft}, .rows = 10},
+        SpectrumCase{.name = "MultiColumnsOnly", .files = {texture()}, .args = {"tex", "-M", "-C", "-W32", "-H16"},
+                     .titles = {column_dft}, .rows = 6},
+        SpectrumCase{.name = "AutocorrelationTakesDirections", .files = {texture()},
+                     .args = {"tex", "-A", "-R", "-C", "-W32", "-H16"}, .titles = {"Ave. Row-ACF", "Ave. Column-ACF"},
+                     .rows = 10},
+        SpectrumCase{.name = "FtWidest", .files = {texture()}, .args = {"tex", "-F", "-R", "-W2000", "-H4"},
+                     .titles = {ft_row, ft_column}, .rows = 502, .rcdn = "Ave-row DN values"},
+        SpectrumCase{.name = "FtTooWide", .files = {texture()}, .args = {"tex", "-F", "-R", "-W2002", "-H4"},
+                     .titles = {ft_column}, .message = true, .rcdn = ""},
+        // -F4: f = W/2 - 8 .. W/2.
+        SpectrumCase{.name = "FtUpperFrequencies", .files = {texture()}, .args = {"tex", "-F4", "-W40", "-H16"},
+                     .titles = {ft_row, ft_column}, .rows = 6},
+        SpectrumCase{.name = "MultiWidest", .files = {texture()}, .args = {"tex", "-M", "-W2048", "-H2"},
+                     .titles = {row_dft}, .rows = 514},  // one row pair: no column table
+        SpectrumCase{.name = "MultiTooWide", .files = {texture()}, .args = {"tex", "-M", "-W2050", "-H2"},
+                     .message = true},
+        SpectrumCase{.name = "MultiNarrowest", .files = {texture()}, .args = {"tex", "-M", "-W2", "-H8"},
+                     .titles = {column_dft}, .rows = 4}),
     [](const testing::TestParamInfo<SpectrumCase>& tested) { return std::string(tested.param.name); });
-
-// Two images: the second takes 400 + 40 c(x/2) from R and constants from the
-// other planes, so d has R = 600 + 60 c(x/2) + 60 c(y/2), G1 = 1000,
-// G2 = 1000 + 40 c(x/2), B = 400 + 20 c(y/2): both passes must read both
-// images (the one-image values of the same window are in EveryRowAndColumnPair).
-TEST(MultiSpectra, TwoImagesGiveTheSpectrumOfTheDifference)
-{
-    const auto second = rawgen::make_image(96, 96, [](uint32_t x, uint32_t y) -> uint16_t {
-        static const uint16_t level[4] = {0, 1000, 100, 1000};  // by Plane
-        const auto plane = rawgen::plane_of(x, y);
-        if (plane == rawgen::Plane::R)
-            return static_cast<uint16_t>(400 + 40 * quarter_wave(x / 2));
-        return level[static_cast<int>(plane)];
-    });
-    const Output out = run_on(quorva_profile(), {{"WAVES.NEF", waves_nef()}, {"SECOND.NEF", rawgen::make_nef(second)}},
-                              {"waves", "second", "-M", "-W64", "-H64", "-X16", "-Y16"});
-    const auto tables = read_tables(out.dft);
-    ASSERT_EQ(titles(tables), (std::vector<std::string>{"Row-DFT ave. coef mags", "Column-DFT ave. coef mags"}));
-    const Cell cells[] = {{0, "0", COL_R, "600.000"},  {0, "16", COL_R, "30.000"}, {0, "0", COL_G1, "1000.000"},
-                          {0, "0", COL_B, "400.000"},  {1, "0", COL_R, "600.000"}, {1, "16", COL_R, "30.000"},
-                          {1, "0", COL_B, "400.000"},  {1, "16", COL_B, "10.000"}, {1, "0", COL_G2, "1000.000"},
-                          {1, "0", G_F, "1000.000"},   {1, "32", G_F, "10.000"}};
-    for (const Cell& cell : cells) {
-        const Cells* row = tables[cell.table].row(cell.label);
-        ASSERT_NE(row, nullptr);
-        EXPECT_EQ((*row)[static_cast<size_t>(cell.column)], cell.value)
-            << "table " << cell.table << " row " << cell.label << " column " << cell.column;
-    }
-}
-
-// An odd window corner: the plane of every sample still follows from its
-// image position, in the second image from that image's own window. Flat
-// planes show up as the frequency-0 values of both tables.
-TEST(MultiSpectra, OddWindowCornerKeepsEveryPlaneInItsColumn)
-{
-    auto flat = [](uint16_t r, uint16_t g1, uint16_t b, uint16_t g2) {
-        return rawgen::make_tiff(rawgen::make_image(64, 64, [=](uint32_t x, uint32_t y) {
-            const uint16_t by_plane[4] = {r, g1, b, g2};
-            return by_plane[static_cast<int>(rawgen::plane_of(x, y))];
-        }));
-    };
-    const Output out = run_on(veldix_profile(), {{"A.TIF", flat(100, 200, 300, 400)}, {"B.TIF", flat(10, 20, 30, 40)}},
-                              {"a", "b", "-M", "-X1", "-Y1", "-U3", "-V5", "-W16", "-H16"});
-    ASSERT_EQ(out.status, 0);
-    const auto tables = read_tables(out.dft);
-    ASSERT_EQ(tables.size(), 2u) << out.dft;
-    for (const Table& t : tables) {
-        const auto* dc = t.row("0");
-        ASSERT_NE(dc, nullptr);
-        EXPECT_EQ((*dc)[COL_R], "90.000") << t.title;
-        EXPECT_EQ((*dc)[COL_G1], "180.000") << t.title;
-        EXPECT_EQ((*dc)[COL_B], "270.000") << t.title;
-        EXPECT_EQ((*dc)[COL_G2], "360.000") << t.title;
-        EXPECT_EQ((*dc)[G_F], "270.000") << t.title;
-        // G1 and G2 differ by 180 in every column (row) pair: alternating
-        // green, 180 / 2 at the top frequency.
-        const auto* top = t.row("8");
-        ASSERT_NE(top, nullptr);
-        EXPECT_EQ((*top)[G_F], "90.000") << t.title;
-    }
-}
-
-// -A: R = 1000 + 100 c(x/2) varies along x only (autocovariance 5000, 0,
-// -5000, 0, ... of a variance of 5000), B = 500 + 20 c(y/2) along y only,
-// G1 = G2 = 2000 has no variance: its ACF columns are undefined.
-TEST(MultiSpectra, AutocorrelationOfPeriodicPlanesAndFlatGreen)
-{
-    const auto image = rawgen::make_image(64, 64, [](uint32_t x, uint32_t y) -> uint16_t {
-        switch (rawgen::plane_of(x, y)) {
-        case rawgen::Plane::R: return static_cast<uint16_t>(1000 + 100 * quarter_wave(x / 2));
-        case rawgen::Plane::B: return static_cast<uint16_t>(500 + 20 * quarter_wave(y / 2));
-        default: return 2000;
-        }
-    });
-    const Output out =
-        run_on(quorva_profile(), {{"ACF.NEF", rawgen::make_nef(image)}}, {"acf", "-A", "-W32", "-H32", "-X16", "-Y16"});
-    ASSERT_EQ(out.status, 0);
-    const auto tables = read_tables(out.dft);
-    ASSERT_EQ(titles(tables), (std::vector<std::string>{"Ave. Row-ACF", "Ave. Column-ACF"})) << out.dft;
-    EXPECT_NE(out.dft.find("   n,       G,      n,"), std::string::npos);
-
-    const char* const wave[9] = {"100.000", "0.000", "-100.000", "0.000", "100.000",
-                                 "0.000",   "-100.000", "0.000", "100.000"};
-    for (size_t t = 0; t < 2; ++t) {
-        const int varying = t == 0 ? COL_R : COL_B;
-        const int flat = t == 0 ? COL_B : COL_R;
-        ASSERT_EQ(tables[t].rows.size(), 10u);
-        for (int lag = 0; lag <= 8; ++lag) {
-            const auto& row = tables[t].rows[static_cast<size_t>(lag)];
-            EXPECT_EQ(row[K], std::to_string(lag));
-            EXPECT_EQ(row[static_cast<size_t>(varying)], wave[lag]) << t << " lag " << lag;
-            EXPECT_EQ(row[static_cast<size_t>(flat)], "0.000") << t << " lag " << lag;
-            for (int green : {G_F, G_F1, COL_G1, COL_G2})
-                EXPECT_EQ(row[static_cast<size_t>(green)], "nan") << t << " lag " << lag;
-        }
-        const auto& rms = tables[t].rows.back();
-        EXPECT_EQ(rms[0], "RMS:");
-        EXPECT_EQ(rms[static_cast<size_t>(varying)], "200.000");  // 4 x 100^2 at lags 2, 4, 6, 8
-        EXPECT_EQ(rms[static_cast<size_t>(flat)], "0.000");
-        EXPECT_EQ(rms[G_F1], "nan");
-        EXPECT_EQ(rms[COL_G1], "nan");
-        EXPECT_EQ(rms[COL_G2], "nan");
-    }
-    EXPECT_EQ(out.dft.find("-nan"), std::string::npos);
-}
-
-// Only the column direction fits a 4000-wide window; its column pairs are
-// read in more than one piece. R = 1000 + a c(y/2) with a = 100 in the first
-// 1024 column pairs and 300 in the other 976: the average magnitude at k = 1
-// (4 row pairs) is (1024 x 50 + 976 x 150) / 2000.
-TEST(MultiSpectra, ColumnsOfAWindowWiderThanTheRowLimit)
-{
-    const auto image = rawgen::make_image(4004, 8, [](uint32_t x, uint32_t y) -> uint16_t {
-        if (rawgen::plane_of(x, y) != rawgen::Plane::R)
-            return 2000;
-        const int amplitude = x < 2048 ? 100 : 300;
-        return static_cast<uint16_t>(1000 + amplitude * quarter_wave(y / 2));
-    });
-    const Output out =
-        run_on(quorva_profile(), {{"WIDE.NEF", rawgen::make_nef(image)}}, {"wide", "-M", "-W4000", "-H8", "-X0", "-Y0"});
-    ASSERT_EQ(out.status, 0);
-    EXPECT_NE(out.console.find("Window exceeds Math array size; options disabled.\n"), std::string::npos);
-    const auto tables = read_tables(out.dft);
-    ASSERT_EQ(titles(tables), std::vector<std::string>{"Column-DFT ave. coef mags"});
-    const auto* k1 = tables[0].row("2");
-    ASSERT_NE(k1, nullptr);
-    EXPECT_EQ((*k1)[COL_R], "98.800");
-    EXPECT_EQ((*k1)[COL_B], "0.000");
-    EXPECT_EQ((*tables[0].row("0"))[COL_R], "1000.000");
-}
-
-struct ModeCase {
-    const char* name;
-    std::vector<std::string> args;
-    std::vector<std::string> tables;  // in DFT.CSV, in order
-    size_t first_table_rows;          // rows of the first table, RMS included (f = 0, 2 .. N/2 and
-                                      // RMS: N/4 + 2 for the whole range); 0: not checked
-    bool window_message;
-    const char* profile_log;  // "<missing>", "" (created, empty) or the first title
-};
-
-class SpectrumModes : public testing::TestWithParam<ModeCase> {};
-
-TEST_P(SpectrumModes, WriteTheTablesTheirSwitchesAndWindowAllow)
-{
-    const ModeCase& m = GetParam();
-    const auto image = rawgen::make_image(2056, 16, [](uint32_t x, uint32_t y) {
-        return static_cast<uint16_t>(1000 + (x * 7 + y * 13) % 64);
-    });
-    std::vector<std::string> args = {"wide"};
-    args.insert(args.end(), m.args.begin(), m.args.end());
-    const Output out = run_on(quorva_profile(), {{"WIDE.NEF", rawgen::make_nef(image)}}, args);
-    ASSERT_EQ(out.status, 0);
-    const auto tables = read_tables(out.dft);
-    EXPECT_EQ(titles(tables), m.tables);
-    if (m.tables.empty()) {
-        EXPECT_EQ(out.dft, "");
-    }
-    if (m.first_table_rows != 0 && !tables.empty()) {
-        EXPECT_EQ(tables[0].rows.size(), m.first_table_rows);
-    }
-    EXPECT_EQ(out.console.find("Window exceeds Math array size; options disabled.\n") != std::string::npos,
-              m.window_message);
-    const std::string profile_log = m.profile_log;
-    if (profile_log == "<missing>" || profile_log.empty()) {
-        EXPECT_EQ(out.rcdn, profile_log);
-    } else {
-        EXPECT_EQ(out.rcdn.substr(0, profile_log.size()), profile_log);
-    }
-}
-
-const std::string row_dft = "Row-DFT ave. coef mags";
-const std::string column_dft = "Column-DFT ave. coef mags";
-const std::string ft_row = "Ave-row DFT coef mags";
-const std::string ft_column = "Ave-column DFT coef mags";
-
-INSTANTIATE_TEST_SUITE_P(
-    Selection, SpectrumModes,
-    testing::Values(
-        ModeCase{"MultiWinsOverFt", {"-M", "-F", "-W32", "-H16"}, {row_dft, column_dft}, 10, false, "<missing>"},
-        ModeCase{"MultiRowsOnly", {"-M", "-R", "-W32", "-H16"}, {row_dft}, 10, false, "<missing>"},
-        ModeCase{"MultiColumnsOnly", {"-M", "-C", "-W32", "-H16"}, {column_dft}, 6, false, "<missing>"},
-        ModeCase{"AutocorrelationTakesDirections", {"-A", "-R", "-C", "-W32", "-H16"},
-                 {"Ave. Row-ACF", "Ave. Column-ACF"}, 10, false, "<missing>"},
-        // The default ft_upper reports every frequency 0 .. W/2.
-        ModeCase{"FtWidest", {"-F", "-R", "-W2000", "-H4"}, {ft_row, ft_column}, 502, false, "Ave-row DN values"},
-        ModeCase{"FtTooWide", {"-F", "-R", "-W2002", "-H4"}, {ft_column}, 0, true, ""},
-        // -F4: ft_upper 8, so f = W/2 - 8 .. W/2.
-        ModeCase{"FtUpperFrequencies", {"-F4", "-W40", "-H16"}, {ft_row, ft_column}, 6, false, "<missing>"},
-        // H = 2: one row pair, no column table.
-        ModeCase{"MultiWidest", {"-M", "-W2048", "-H2"}, {row_dft}, 514, false, "<missing>"},
-        ModeCase{"MultiTooWide", {"-M", "-W2050", "-H2"}, {}, 0, true, "<missing>"},
-        // W = 2: no row table, only the column table.
-        ModeCase{"MultiNarrowest", {"-M", "-W2", "-H8"}, {column_dft}, 4, false, "<missing>"}),
-    [](const testing::TestParamInfo<ModeCase>& tested) { return std::string(tested.param.name); });
 
 }  // namespace

@@ -12,8 +12,8 @@ namespace {
 struct NormaliseCase {
     const char* name;
     bool veldix;
-    int32_t S, B, E, N;                 // as given
-    int32_t start, width, bins;         // after normalisation
+    int32_t S, B, E, N;          // as given
+    int32_t start, width, bins;  // after normalisation
 };
 
 class NormaliseTest : public testing::TestWithParam<NormaliseCase> {};
@@ -29,9 +29,7 @@ TEST_P(NormaliseTest, BringsSettingsIntoRangeAndClearsCounters)
     HistogramSet hist;
     hist.counts[G2][7] = 5;
     normalise_histogram(c.veldix ? veldix_profile() : quorva_profile(), s, hist);
-    EXPECT_EQ(hist.start, c.start);
-    EXPECT_EQ(hist.width, c.width);
-    EXPECT_EQ(hist.bins, c.bins);
+    EXPECT_EQ((std::vector<int32_t>{hist.start, hist.width, hist.bins}), (std::vector<int32_t>{c.start, c.width, c.bins}));
     EXPECT_EQ(hist.counts[G2][7], 0u);
 }
 
@@ -43,14 +41,12 @@ INSTANTIATE_TEST_SUITE_P(
         NormaliseCase{"N0Is1", true, 1, 1, 0, 0, 1, 1, 1},
         NormaliseCase{"QuorvaS0Is1", false, 0, 1, 0, 50, 1, 1, 50},
         NormaliseCase{"VeldixS0Stays", true, 0, 1, 0, 50, 0, 1, 50},
-        // (100 - 1 + 25) / 50 = 2.
-        NormaliseCase{"E100", false, 1, 7, 100, 50, 1, 2, 50},
+        NormaliseCase{"E100", false, 1, 7, 100, 50, 1, 2, 50},  // (100 - 1 + 25) / 50
         // E raised to 50 (quorva) or 51 (veldix): (49 + 25) / 50 = (50 + 25) / 50 = 1.
         NormaliseCase{"E10Quorva", false, 1, 1, 10, 50, 1, 1, 50},
         NormaliseCase{"E10Veldix", true, 1, 1, 10, 50, 1, 1, 50},
         NormaliseCase{"QuorvaN1EAtS", false, 1, 1, 1, 1, 1, 0, 1},
-        // 16384 wide leaves one bin, which must start at 0.
-        NormaliseCase{"B20000", false, 1, 20000, 0, 50, 0, 16384, 1},
+        NormaliseCase{"B20000", false, 1, 20000, 0, 50, 0, 16384, 1},  // one bin of 16384, from 0
         NormaliseCase{"N512B64", false, 1, 64, 0, 512, 0, 64, 256},
         NormaliseCase{"SNearTop", false, 16380, 1, 0, 50, 16333, 1, 50},
         NormaliseCase{"HugeValues", false, INT_MAX, INT_MAX, 0, INT_MAX, 0, 16384, 1},
@@ -65,20 +61,11 @@ TEST(HistogramAdd, CountsBelowEachBinAndAbove)
     hist.bins = 3;  // bins [1,3) [3,5) [5,7)
     for (int64_t dn : {0, 1, 2, 5, 6, 7, 65535})
         histogram_add(hist, B, dn);
-    const uint32_t expected[] = {1, 2, 0, 2, 2};
-    for (int k = 0; k < 5; ++k)
-        EXPECT_EQ(hist.counts[B][k], expected[k]) << k;
-
-    // A zero width leaves no room: everything from S on counts above.
-    HistogramSet empty;
-    empty.start = 1;
-    empty.width = 0;
-    empty.bins = 1;
+    EXPECT_EQ(std::vector<uint32_t>(hist.counts[B], hist.counts[B] + 5), (std::vector<uint32_t>{1, 2, 0, 2, 2}));
+    hist.width = 0;  // no room: everything from S on counts above
     for (int64_t dn : {0, 1, 2})
-        histogram_add(empty, R, dn);
-    EXPECT_EQ(empty.counts[R][0], 1u);
-    EXPECT_EQ(empty.counts[R][1], 0u);
-    EXPECT_EQ(empty.counts[R][2], 2u);
+        histogram_add(hist, R, dn);
+    EXPECT_EQ(std::vector<uint32_t>(hist.counts[R], hist.counts[R] + 5), (std::vector<uint32_t>{1, 0, 0, 0, 2}));
 }
 
 }  // namespace

@@ -1,0 +1,144 @@
+// Whole runs in a fresh directory, the usual way or on the reference path
+// (sample by sample, every spectrum value by SpectrumKernel), and their
+// report tables read back.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "program_profiles.h"
+#include "raw_writer.h"
+#include "run/run_sequence.h"
+#include "support/run_capture.h"
+
+namespace spectra_test {
+
+struct InputFile {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+
+struct Outcome {
+    int status = -1;
+    std::string console;
+    std::map<std::string, std::string> reports;  // every file the run created
+
+    std::string report(const std::string& name) const
+    {
+        const auto it = reports.find(name);
+        return it == reports.end() ? "<missing>" : it->second;
+    }
+};
+
+inline Outcome run_once(const ProgramProfile& profile, const std::vector<InputFile>& inputs,
+                        const std::vector<std::string>& args, bool reference = false)
+{
+    ScratchDir dir;
+    for (const InputFile& f : inputs)
+        dir.put(f.name, f.bytes);
+    std::vector<const char*> argv{"program"};
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    Outcome outcome;
+    char* buffer = nullptr;
+    size_t size = 0;
+    std::FILE* console = ::open_memstream(&buffer, &size);
+    RunOptions options;
+    options.reference_path = reference;
+    outcome.status = run_program(profile, static_cast<int>(args.size() + 1), argv.data(), console, options);
+    std::fclose(console);
+    outcome.console.assign(buffer, size);
+    std::free(buffer);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        outcome.reports[entry.path().filename().string()] = read_file(entry.path().string());
+    for (const InputFile& f : inputs)
+        outcome.reports.erase(f.name);
+    return outcome;
+}
+
+// Runs both ways and expects the same bytes everywhere; returns the fast run.
+inline Outcome expect_same_runs(const ProgramProfile& profile, const std::vector<InputFile>& inputs,
+                                const std::vector<std::string>& args)
+{
+    std::string what;
+    for (const std::string& a : args)
+        what += a + " ";
+    const Outcome fast = run_once(profile, inputs, args, false);
+    const Outcome reference = run_once(profile, inputs, args, true);
+    EXPECT_EQ(fast.status, reference.status) << what;
+    EXPECT_EQ(fast.console, reference.console) << what;
+    EXPECT_EQ(fast.reports, reference.reports) << what;
+    return fast;
+}
+
+using Cells = std::vector<std::string>;
+
+// A table: its title (up to the first comma) and its rows after the header,
+// split at the commas, blanks trimmed.
+struct Table {
+    std::string title;
+    std::vector<Cells> rows;
+
+    // The row whose first cell is the label (f, or "RMS:"), or null.
+    const Cells* row(const std::string& label) const
+    {
+        for (const Cells& r : rows)
+            if (r[0] == label)
+                return &r;
+        return nullptr;
+    }
+};
+
+// Titles start in the first column, header and rows with a blank.
+inline std::vector<Table> read_tables(const std::string& text)
+{
+    std::vector<Table> tables;
+    std::istringstream lines(text);
+    bool header_due = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line[0] != ' ') {
+            tables.push_back(Table{line.substr(0, line.find(',')), {}});
+            header_due = true;
+        } else if (header_due || tables.empty()) {
+            header_due = false;
+        } else {
+            Cells cells;
+            std::istringstream fields(line);
+            for (std::string cell; std::getline(fields, cell, ',');) {
+                const size_t first = cell.find_first_not_of(' ');
+                cells.push_back(first == std::string::npos ? "" : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
+            }
+            tables.back().rows.push_back(cells);
+        }
+    }
+    return tables;
+}
+
+inline std::vector<std::string> titles(const std::vector<Table>& tables)
+{
+    std::vector<std::string> out;
+    for (const Table& t : tables)
+        out.push_back(t.title);
+    return out;
+}
+
+// Cells of a spectrum row; the RMS row keeps the positions.
+enum Column { G_F = 1, G_F1 = 3, K = 4, COL_R = 5, COL_G1 = 6, COL_B = 7, COL_G2 = 8 };
+
+// 1, 0, -1, 0, ...: a cosine of period 4 that is exact in integers.
+inline int quarter_wave(int64_t i)
+{
+    static const int values[4] = {1, 0, -1, 0};
+    return values[((i % 4) + 4) % 4];
+}
+
+}  // namespace spectra_test
