@@ -44,20 +44,10 @@ inline Outcome run_once(const ProgramProfile& profile, const std::vector<InputFi
     ScratchDir dir;
     for (const InputFile& f : inputs)
         dir.put(f.name, f.bytes);
-    std::vector<const char*> argv{"program"};
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
-    argv.push_back(nullptr);
+    const CapturedRun run = run_captured(profile, args, reference);
     Outcome outcome;
-    char* buffer = nullptr;
-    size_t size = 0;
-    std::FILE* console = ::open_memstream(&buffer, &size);
-    RunOptions options;
-    options.reference_path = reference;
-    outcome.status = run_program(profile, static_cast<int>(args.size() + 1), argv.data(), console, options);
-    std::fclose(console);
-    outcome.console.assign(buffer, size);
-    std::free(buffer);
+    outcome.status = run.status;
+    outcome.console = run.out;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         outcome.reports[entry.path().filename().string()] = read_file(entry.path().string());
     for (const InputFile& f : inputs)

@@ -62,7 +62,7 @@ std::string read_file(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-CapturedRun run_captured(const ProgramProfile& profile, const std::vector<std::string>& args)
+CapturedRun run_captured(const ProgramProfile& profile, const std::vector<std::string>& args, bool reference)
 {
     std::vector<const char*> argv;
     argv.push_back("program");
@@ -74,7 +74,9 @@ CapturedRun run_captured(const ProgramProfile& profile, const std::vector<std::s
     char* buffer = nullptr;
     size_t size = 0;
     std::FILE* console = ::open_memstream(&buffer, &size);
-    result.status = run_program(profile, static_cast<int>(args.size() + 1), argv.data(), console);
+    RunOptions options;
+    options.reference_path = reference;
+    result.status = run_program(profile, static_cast<int>(args.size() + 1), argv.data(), console, options);
     std::fclose(console);
     result.out.assign(buffer, size);
     std::free(buffer);

@@ -36,7 +36,8 @@ private:
 };
 
 // Runs the program with the arguments (without the program name) in the
-// current directory.
-CapturedRun run_captured(const ProgramProfile& profile, const std::vector<std::string>& args);
+// current directory; reference: the plain computation (see RunOptions).
+CapturedRun run_captured(const ProgramProfile& profile, const std::vector<std::string>& args,
+                         bool reference = false);
 
 std::string read_file(const std::string& path);
