@@ -86,8 +86,9 @@ std::string transfer_curve(const PtcResults& results)
     return plot::render_svg(figure);
 }
 
-// Temporal noise (square root of the net variance) against net signal on
-// log-log axes, with each colour's read-noise floor in DN.
+// Temporal noise (square root of each pair's variance, read noise included)
+// against net signal on log-log axes, with the shot-noise line sqrt(K x
+// signal) and each colour's read-noise floor in DN.
 std::string noise_curve(const PtcResults& results)
 {
     plot::Figure figure;
