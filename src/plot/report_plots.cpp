@@ -219,19 +219,26 @@ Figure profile_figure(const ReportTable& t, const PlotOptions& options)
     return fig;
 }
 
+// The five channels of a spectrum or autocorrelation table, their RMS
+// figures in the legend.
+void channel_series(const ReportTable& t, SeriesKind kind, Series& g, Series (&planes)[4])
+{
+    g = make_series("G (RMS " + t.rms[0] + ")", kind, colour_g);
+    for (int c = 0; c < 4; ++c) {
+        planes[c] = make_series(std::string(plane_names[c]) + " (RMS " + t.rms[c + 1] + ")", kind, plane_colours[c]);
+        planes[c].style.marker = plane_markers[c];
+    }
+}
+
 Figure spectrum_figure(const ReportTable& t, const PlotOptions& options)
 {
     Figure fig = titled(t);
     Axes& axes = fig.axes;
     const double n = static_cast<double>(direction_length(t));
     const double half = static_cast<double>(direction_length(t) / 2);
-    Series g = make_series("G (RMS " + t.rms[0] + ")", SeriesKind::line_markers, colour_g);
+    Series g;
     Series planes[4];
-    for (int c = 0; c < 4; ++c) {
-        planes[c] = make_series(std::string(plane_names[c]) + " (RMS " + t.rms[c + 1] + ")", SeriesKind::line_markers,
-                                plane_colours[c]);
-        planes[c].style.marker = plane_markers[c];
-    }
+    channel_series(t, SeriesKind::line_markers, g, planes);
     for (const auto& row : t.values) {
         const double f = row[0];
         const double f1 = row[2];
@@ -267,13 +274,9 @@ Figure acf_figure(const ReportTable& t)
     Figure fig = titled(t);
     Axes& axes = fig.axes;
     const double half = static_cast<double>(direction_length(t) / 2);
-    Series g = make_series("G (RMS " + t.rms[0] + ")", SeriesKind::markers, colour_g);
+    Series g;
     Series planes[4];
-    for (int c = 0; c < 4; ++c) {
-        planes[c] = make_series(std::string(plane_names[c]) + " (RMS " + t.rms[c + 1] + ")", SeriesKind::markers,
-                                plane_colours[c]);
-        planes[c].style.marker = plane_markers[c];
-    }
+    channel_series(t, SeriesKind::markers, g, planes);
     // The green sequence has a sample per pixel; a plane a sample per two.
     for (const auto& row : t.values) {
         g.x.push_back(row[0]);
