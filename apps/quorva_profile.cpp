@@ -2,6 +2,7 @@
 // it differs from veldix is in this record.
 #include "input/nef_probe.h"
 #include "program_profiles.h"
+#include "reports/report_texts.h"
 
 namespace {
 
@@ -37,8 +38,8 @@ const ProgramProfile profile = {
     .usage_lines = usage,
     .no_image_error = "\nError:  No image file specified.  To view usage, type QUORVA -?\n\n",
     .second_file_fallback = "Computing single-file statistics.",
-    .stats_log_name = "QUORVA.CSV",
-    .hist_log_name = "HQUORVA.CSV",
+    .stats_log_name = report_texts::quorva_stats_log,
+    .hist_log_name = report_texts::quorva_hist_log,
     .has_second_window = false,       // U and V are accepted and ignored
     .even_window_origin = true,       // every window starts on an R sample
     .input = {nef_check_header, nef_probe, nullptr},  // the size test is part of the probe
@@ -47,11 +48,11 @@ const ProgramProfile profile = {
     .comma_window_line = false,
     .hist_start_floor = 1,
     .hist_end_extra = 0,              // E at least S + N - 1
-    .hist_header = "Bin base,  Red cnt, Green1 cnt,  Blue cnt, Green2 cnt\n",
+    .hist_header = report_texts::quorva_histogram_header,
     .clip_factor = 4.0,
     .o_mode_red_round = 5,
     .debug_fit_lines = true,
-    .normality_header = "  DN,      Red,       Green,        Blue,  (SD's above Ave.)\n",
+    .normality_header = report_texts::quorva_normality_header,
 };
 
 }  // namespace

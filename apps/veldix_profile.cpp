@@ -3,6 +3,7 @@
 // quorva is in this record.
 #include "input/tif_probe.h"
 #include "program_profiles.h"
+#include "reports/report_texts.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ const ProgramProfile profile = {
     .usage_lines = usage,
     .no_image_error = "\nError:  No image file specified.  To view usage, type VELDIX -?\n\n",
     .second_file_fallback = "Computing single-image data.",
-    .stats_log_name = "VELDIX.CSV",
-    .hist_log_name = "HVELDIX.CSV",
+    .stats_log_name = report_texts::veldix_stats_log,
+    .hist_log_name = report_texts::veldix_hist_log,
     .has_second_window = true,        // U and V place image 2's window
     .even_window_origin = false,      // any origin; the mosaic phase follows it
     .input = {tif_check_header, tif_probe, tif_check_format},
@@ -48,11 +49,11 @@ const ProgramProfile profile = {
     .comma_window_line = true,
     .hist_start_floor = 0,
     .hist_end_extra = 1,              // E at least S + N
-    .hist_header = "Bin base, Red cnt, Green1 cnt, Blue cnt, Green2 cnt\n",
+    .hist_header = report_texts::veldix_histogram_header,
     .clip_factor = 3.0,
     .o_mode_red_round = 4,
     .debug_fit_lines = false,
-    .normality_header = "  DN,      Red,       Green,        Blue  (SD's above Ave.)\n",
+    .normality_header = report_texts::veldix_normality_header,
 };
 
 }  // namespace

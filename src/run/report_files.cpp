@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "run/run_state.h"
+#include "reports/report_texts.h"
 
 namespace {
 
@@ -64,10 +65,10 @@ bool open_stats_log(ReportFile& file, const char* name, Console& console)
     ::flock(file.fd, LOCK_EX);
     struct stat info {};
     if (::fstat(file.fd, &info) == 0 && info.st_size < heading_threshold) {
-        static const char columns[] = "Ave R, Ave G, Ave B, Sd R, Sd G, Sd B";
+        using namespace report_texts;
         TextBuffer heading;
-        add_text(heading, "Image Statistics for Uncomp. 14-bit NEF files\n");
-        add_text(heading, "%s, Bclip, Wclip, From Hist:, %s, Files, Window\n", columns, columns);
+        add_text(heading, "%s", stats_title);
+        add_text(heading, stats_columns_format, stats_columns, stats_columns);
         if (!write_all(file.fd, heading.text))
             note_write_failure(file, console);
     }
@@ -99,9 +100,9 @@ bool any_write_failed(const ReportFiles& files)
 void write_table_source(const RunState& run, TextBuffer& text)
 {
     const RunSettings& s = run.settings;
-    add_text(text, ", file %s", s.file_name[0].c_str());
+    add_text(text, report_texts::source_file, s.file_name[0].c_str());
     if (s.two_files)
-        add_text(text, " - %s", s.file_name[1].c_str());
-    add_text(text, ", Window %ldx%ld at X=%ld Y=%ld\n", static_cast<long>(run.window.W),
+        add_text(text, report_texts::source_second_file, s.file_name[1].c_str());
+    add_text(text, report_texts::source_window, static_cast<long>(run.window.W),
              static_cast<long>(run.window.H), static_cast<long>(run.window.X), static_cast<long>(run.window.Y));
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "reports/report_texts.h"
 #include "run/command_line.h"
 #include "run/run_state.h"
 #include "spectra/column_pass.h"
@@ -57,15 +58,15 @@ int run_steps(RunState& run, int argc, const char* const* argv, bool& reached_re
     }
     if (s.ft_coef || s.multi_line) {
         derive_spectrum_spans(s, run.window, run.spectra);
-        if (!open_report(run.reports.spectrum, "DFT.CSV")) {
-            warn_unable_to_open(run, "DFT.CSV");
+        if (!open_report(run.reports.spectrum, report_texts::spectrum_log)) {
+            warn_unable_to_open(run, report_texts::spectrum_log);
             s.ft_coef = false;
             s.multi_line = false;
         }
     }
     if (s.rcdn_rows || s.rcdn_cols) {
-        if (!open_report(run.reports.profile, "RCDN.CSV")) {
-            warn_unable_to_open(run, "RCDN.CSV");
+        if (!open_report(run.reports.profile, report_texts::profile_log)) {
+            warn_unable_to_open(run, report_texts::profile_log);
             s.rcdn_rows = s.rcdn_cols = false;
         }
         apply_profile_limits(s, run.window);

@@ -10,6 +10,7 @@
 #include "spectra/fast_spectrum.h"
 #include "spectra/parallel_work.h"
 #include "stats/cfa.h"
+#include "reports/report_texts.h"
 
 namespace {
 
@@ -27,8 +28,6 @@ constexpr int32_t green_line_x = 1;
 constexpr int32_t green_line_y = 5;
 constexpr int32_t green_pair_step = 2;
 
-const char* const f_header = "   f,       G,      f,       G,       f,       R,        G1,         B,        G2\n";
-const char* const n_header = "   n,       G,      n,       G,       n,       R,        G1,         B,        G2\n";
 
 // The RMS line: square roots of the plain sums of squares, under the second
 // G column and the four plane columns.
@@ -131,9 +130,9 @@ void write_ft_table(RunState& run, SpectrumAxis axis)
     };
 
     TextBuffer table;
-    add_text(table, "%s", y ? "Ave-column DFT coef mags" : "Ave-row DFT coef mags");
+    add_text(table, "%s", y ? report_texts::ft_col_title : report_texts::ft_row_title);
     write_table_source(run, table);
-    add_text(table, "%s", f_header);
+    add_text(table, "%s", report_texts::frequency_header);
     for (int32_t f = half - span; f <= half; f += 2) {
         // The kernel adds to the power sums, so the calls keep the column order.
         const double g0 = green_value(f);
@@ -244,11 +243,11 @@ void write_multi_table(RunState& run, SpectrumAxis axis)
 
     TextBuffer table;
     if (y)
-        add_text(table, "%s", acf ? "Ave. Column-ACF" : "Column-DFT ave. coef mags");
+        add_text(table, "%s", acf ? report_texts::acf_col_title : report_texts::multi_col_title);
     else
-        add_text(table, "%s", acf ? "Ave. Row-ACF" : "Row-DFT ave. coef mags");
+        add_text(table, "%s", acf ? report_texts::acf_row_title : report_texts::multi_row_title);
     write_table_source(run, table);
-    add_text(table, "%s", acf ? n_header : f_header);
+    add_text(table, "%s", acf ? report_texts::lag_header : report_texts::frequency_header);
     for (int32_t f = half - span; f <= half; f += 2) {
         const int32_t k = f / 2;
         // Printed and squared as single-precision values.

@@ -8,6 +8,7 @@
 #include "run/run_state.h"
 #include "stats/cfa.h"
 #include "stats/window_reader.h"
+#include "reports/report_texts.h"
 
 namespace {
 
@@ -137,7 +138,7 @@ void count_window(RunState& run)
 void write_normality_curves(RunState& run, const DerivedBins& bins, const float (*z_table)[max_derived_bins])
 {
     TextBuffer table;
-    add_text(table, "Normality curves");
+    add_text(table, "%s", report_texts::normality_title);
     write_table_source(run, table);
     add_text(table, "%s", run.profile.normality_header);
     for (int32_t j = 0; j < bins.bins; ++j) {

@@ -4,6 +4,7 @@
 
 #include "run/report_files.h"
 #include "run/run_state.h"
+#include "reports/report_texts.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ void write_histogram_table(RunState& run)
 {
     const HistogramSet& hist = run.hist;
     TextBuffer table;
-    add_text(table, "Histogram data");
+    add_text(table, "%s", report_texts::histogram_title);
     write_table_source(run, table);
     add_text(table, "%s", run.profile.hist_header);
     for (int32_t k = 0; k <= hist.bins + 1; ++k) {

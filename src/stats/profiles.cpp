@@ -4,6 +4,7 @@
 
 #include "run/report_files.h"
 #include "run/run_state.h"
+#include "reports/report_texts.h"
 
 void clear_profiles(ProfileSet& profiles)
 {
@@ -38,7 +39,7 @@ void write_profile_tables(RunState& run)
 {
     const WindowSpec& w = run.window;
     if (run.settings.rcdn_rows)
-        write_profile(run, "Ave-row DN values", "  x,        R,        G1,         B,        G2\n", w.X, w.W / 2, 0, w.H);
+        write_profile(run, report_texts::profile_row_title, report_texts::profile_row_header, w.X, w.W / 2, 0, w.H);
     if (run.settings.rcdn_cols)
-        write_profile(run, "Ave-col DN values", "  y,        R,        G1,         B,        G2\n", w.Y, w.H / 2, 4, w.W);
+        write_profile(run, report_texts::profile_col_title, report_texts::profile_col_header, w.Y, w.H / 2, 4, w.W);
 }
