@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "stats/window.h"
+
 struct ProgramProfile;
-struct WindowSpec;
 
 struct PairStats {
     double mu[3] = {};         // mean of both frames (no +0.5), Red, Green, Blue
@@ -17,14 +18,6 @@ struct PairStats {
     uint32_t top_value[3] = {};// largest sample of both frames
     int64_t top_count[3] = {}; // how many samples of both frames hold it
     int64_t samples[3] = {};   // samples per frame and colour
-};
-
-// The window request, as the programs' -W -H -X -Y switches.
-struct WindowRequest {
-    int32_t W = 200;
-    int32_t H = 0;
-    int32_t X = -1;
-    int32_t Y = -1;
 };
 
 // Which program reads which file: NEF files through the NEF probe, others

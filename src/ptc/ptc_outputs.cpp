@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "ptc/ptc_plots.h"
-#include "run/text_out.h"
+#include "reports/text_out.h"
 
 namespace {
 

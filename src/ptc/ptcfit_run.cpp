@@ -14,7 +14,7 @@
 #include "ptc/plan.h"
 #include "ptc/ptc_fit.h"
 #include "ptc/ptc_outputs.h"
-#include "run/text_out.h"
+#include "reports/text_out.h"
 #include "stats/window.h"
 
 namespace {
