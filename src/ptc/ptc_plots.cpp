@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "plot/svg_plot.h"
-#include "ptc/ptc_outputs.h"
+#include "ptc/ptc_results.h"
 
 namespace {
 
@@ -13,9 +13,9 @@ constexpr plot::Marker colour_marker[3] = {plot::Marker::circle, plot::Marker::s
 
 std::string figure_subtitle(const PtcResults& results)
 {
-    const WindowSpec& w = results.window;
-    return std::to_string(results.flats.size()) + " flat pairs, window " + std::to_string(w.W) + "x" +
-           std::to_string(w.H) + " at X=" + std::to_string(w.X) + " Y=" + std::to_string(w.Y);
+    const PairWindow& w = results.window;
+    return std::to_string(results.plan->flats.size()) + " flat pairs, window " + std::to_string(w.width) + "x" +
+           std::to_string(w.height) + " at X=" + std::to_string(w.x) + " Y=" + std::to_string(w.y);
 }
 
 // Net variance against net mean, fitted points filled, the others hollow
@@ -39,7 +39,7 @@ std::string transfer_curve(const PtcResults& results)
     saturation.style.marker = plot::Marker::triangle;
     saturation.style.marker_size = 5.0;
     for (int c = 0; c < 3; ++c) {
-        const ColourFit& f = results.colour[c];
+        const ChannelResult& f = results.channel[c];
         plot::Series fitted, other, line;
         fitted.name = std::string(colour_name[c]) + " (K " + plot::format_number(f.K, 4) + " DN/e-)";
         fitted.kind = plot::SeriesKind::markers;
@@ -56,7 +56,7 @@ std::string transfer_curve(const PtcResults& results)
             if (p.in_fit)
                 fit_end = std::max(fit_end, p.net_mu);
         }
-        const double offset = f.read_noise_from_intercept ? f.free.intercept : 0.0;
+        const double offset = results.options.black_level ? f.gain_fit.intercept : 0.0;
         line.kind = plot::SeriesKind::line;
         line.style.colour = colour_ink[c];
         line.style.dash = "6 3";
@@ -100,7 +100,7 @@ std::string noise_curve(const PtcResults& results)
     axes.x.scale = plot::Scale::log10;
     axes.y.scale = plot::Scale::log10;
     for (int c = 0; c < 3; ++c) {
-        const ColourFit& f = results.colour[c];
+        const ChannelResult& f = results.channel[c];
         plot::Series noise, shot;
         noise.name = colour_name[c];
         noise.kind = plot::SeriesKind::line_markers;
@@ -123,19 +123,19 @@ std::string noise_curve(const PtcResults& results)
             }
         axes.add(shot);
         plot::RefLine floor;
-        floor.value = f.sigma_y_dark;
+        floor.value = f.sigma_y_dark.value_or(NAN);
         floor.style.colour = colour_ink[c];
         floor.style.line_width = 0.8;
         floor.style.dash = "2 4";
         axes.ref_lines.push_back(floor);
         plot::Note label;
         label.x = noise.x.empty() ? 1.0 : noise.x.front();
-        label.y = f.sigma_y_dark;
+        label.y = f.sigma_y_dark.value_or(NAN);
         label.dy = -4 - 11.0 * c;
         label.anchor = "start";
         label.colour = colour_ink[c];
-        label.text = std::string(colour_name[c]) + " read noise " + plot::format_number(f.sigma_y_dark, 2) + " DN";
-        if (f.sigma_y_dark > 0)
+        label.text = std::string(colour_name[c]) + " read noise " + plot::format_number(f.sigma_y_dark.value_or(NAN), 2) + " DN";
+        if (f.sigma_y_dark.value_or(0) > 0)
             axes.notes.push_back(label);
     }
     return plot::render_svg(figure);

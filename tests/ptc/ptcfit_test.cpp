@@ -74,15 +74,9 @@ CapturedRun ptcfit(std::vector<std::string> args)
     std::vector<const char*> argv;
     for (const std::string& a : args)
         argv.push_back(a.c_str());
-    char* buffer = nullptr;
-    size_t size = 0;
-    std::FILE* console = ::open_memstream(&buffer, &size);
     CapturedRun run;
     run.status = run_ptcfit(ReaderProfiles{quorva_profile(), veldix_profile()}, static_cast<int>(argv.size()),
-                            argv.data(), console);
-    std::fclose(console);
-    run.out.assign(buffer, size);
-    std::free(buffer);
+                            argv.data(), run.out);
     return run;
 }
 
