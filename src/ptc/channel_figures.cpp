@@ -81,25 +81,24 @@ void dark_noise(const std::string& name, ChannelResult& r, const std::vector<Dar
         r.dark_var_se = d.m.var_se();
         r.dark_label = std::isnan(d.t) ? "dark noise of the dark pair" : text_of("dark noise at %g s", d.t);
     }
-    const double K = r.K, v = r.dark_var;
-    if (v < 0) {
-        r.warnings.push_back(text_of("%s: the dark variance comes out negative (%.3f +- %.3f DN^2): no read noise "
-                                     "can be given%s",
-                                     name.c_str(), v, r.dark_var_se,
-                                     options.black_level ? "; is the black level given too low?" : ""));
-        return;
+    const double K = r.K, v = r.dark_var, se = r.dark_var_se;
+    if (v + 3 * se < 0)
+        r.warnings.push_back(text_of("%s: the dark variance comes out below 0 (%.3f +- %.3f DN^2)%s", name.c_str(), v,
+                                     se, options.black_level ? ": is the black level given too low?" : ""));
+    if (v >= 0) {
+        r.sigma_y_dark = std::sqrt(v);
+        r.sigma_y_dark_se = root_se(v, se, 1.0);
     }
-    r.sigma_y_dark = std::sqrt(v);
-    r.sigma_y_dark_se = v > 0 ? r.dark_var_se / (2 * std::sqrt(v)) : NAN;
-    if (v < quantisation_floor) {
-        // Quantisation noise dominates: only a limit is known.
-        r.sigma_d = std::sqrt(quantisation_floor - quantisation_variance) / K;
+    if (v - 2 * se < quantisation_floor) {
+        // Quantisation noise dominates, or the variance is not known well
+        // enough to rise above it: only a limit is known (two standard errors).
+        r.sigma_d = std::sqrt(std::max(v + 2 * se, quantisation_floor) - quantisation_variance) / K;
         r.sigma_d_upper_limit = true;
         return;
     }
     auto sigma_d = [](const std::vector<double>& a) { return std::sqrt(std::max(a[0] - quantisation_variance, 0.0)) / a[1]; };
     r.sigma_d = sigma_d({v, K});
-    r.sigma_d_se = propagated_se(sigma_d, {v, K}, {r.dark_var_se, r.K_se});
+    r.sigma_d_se = propagated_se(sigma_d, {v, K}, {se, r.K_se});
 }
 
 void dark_current(ChannelResult& r)
@@ -187,6 +186,13 @@ void linearity(ChannelResult& r)
 
 }  // namespace
 
+double root_se(double x, double se, double scale)
+{
+    if (!(se > 0))
+        return 0;
+    return (std::sqrt(std::max(x + se, 0.0)) - std::sqrt(std::max(x - se, 0.0))) / (2 * scale);
+}
+
 void fit_channel(int channel, const std::vector<DarkLevel>& darks, const FitOptions& options, double reference,
                  ChannelResult& r)
 {
@@ -233,6 +239,10 @@ void fit_channel(int channel, const std::vector<DarkLevel>& darks, const FitOpti
         return;
     }
     r.ok = true;
+    if (r.used == 1)
+        r.warnings.push_back(text_of("%s: K rests on one flat pair: nothing shows that the variance grows in "
+                                     "proportion to the signal (shoot more levels below 70 %% of saturation)",
+                                     name.c_str()));
     dark_noise(name, r, darks, options);
     dark_current(r);
     saturation_figures(r);

@@ -14,7 +14,7 @@
 
 struct FitOptions {
     double fit_max = 0.7;               // fit range: net mean up to this share of saturation's
-    int min_points = 2;                 // fewest flat points in the fit range
+    int min_points = 1;                 // fewest flat points in the fit range
     std::optional<double> black_level;  // dark mean given; the dark variance then from the fit's intercept
 };
 
@@ -106,6 +106,11 @@ struct ChannelResult {
 // before saturation, or a dark pair is noisier than a flat.
 bool prepare_channel(int channel, const std::vector<DarkLevel>& darks, const std::vector<FlatLevel>& flats,
                      const FitOptions& options, ChannelResult& result, std::string& error);
+
+// The standard error of sqrt(x) / scale for x measured with standard error
+// se: half the change over x +- se, which stays honest where x is near 0
+// and the slope of the root runs away.
+double root_se(double x, double se, double scale);
 
 // The fit and every figure. reference: the saturation net mean of another
 // channel, for the fit range of one that never saturates (0: none).

@@ -52,8 +52,9 @@ void channel_block(std::string& out, int ch, const PtcResults& results)
                with_se(c.dark_var, c.dark_var_se).c_str());
     const char* what = c.dark_at_zero ? "read noise      " : "dark noise (e-) ";
     if (c.sigma_d_upper_limit)
-        append(out, "  %s  below %.3f e-  (upper limit: the dark variance %.3f DN^2 is under %.2f, quantisation dominates)\n",
-               what, *c.sigma_d, c.dark_var, quantisation_floor);
+        append(out, "  %s  below %.3f e-  (upper limit: the dark variance %s DN^2 does not rise clearly above %.2f, "
+                    "where quantisation dominates)\n",
+               what, *c.sigma_d, with_se(c.dark_var, c.dark_var_se).c_str(), quantisation_floor);
     else if (c.sigma_d)
         append(out, "  %s  %s e-\n", what, with_se(*c.sigma_d, c.sigma_d_se).c_str());
     if (c.dark_current)

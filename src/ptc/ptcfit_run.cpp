@@ -21,7 +21,7 @@ constexpr int status_output_failed = 3;
 constexpr double colour_gain_tolerance = 0.02;
 
 const char* const usage_text =
-    "Usage:  ptcfit --plan PLAN.csv [-Wnnn -Hnnn -Xnnn -Ynnn] [--fit-max 0.7] [--min-points 2]\n"
+    "Usage:  ptcfit --plan PLAN.csv [-Wnnn -Hnnn -Xnnn -Ynnn] [--fit-max 0.7] [--min-points 1]\n"
     "               [--black-level B] [-o OUTDIR]\n"
     "        ptcfit --help\n";
 

@@ -75,7 +75,7 @@ int measure_series(const SeriesRequest& request, const Plan& plan, PtcResults& r
             return status;
     results.window = *window;
     results.plan = &plan;
-    results.options = request.options;
+    FitOptions options = request.options;
 
     std::vector<FlatLevel> flats[channel_count];
     for (int ch = 0; ch < channel_count; ++ch) {
@@ -94,13 +94,16 @@ int measure_series(const SeriesRequest& request, const Plan& plan, PtcResults& r
             stuck = std::min(stuck, at_clip(m));
             const double t = plan.darks[i].exposure_s.value_or(NAN);
             results.darks[ch].push_back(DarkLevel{t, m, plan.darks[i].line});
-            if (!request.options.black_level && static_cast<double>(m.zeros) > zero_share_limit * 2.0 * static_cast<double>(m.n)) {
-                append(console,
-                       "Error:  %.2f percent of the %s samples of the dark pair of plan line %d are 0: the black level "
-                       "is clipped. Give it with --black-level.\n",
-                       100.0 * static_cast<double>(m.zeros) / (2.0 * static_cast<double>(m.n)), channel_name(ch),
-                       plan.darks[i].line);
-                return status_refused;
+            const double zero_share = static_cast<double>(m.zeros) / (2.0 * static_cast<double>(m.n));
+            if (!options.black_level && zero_share > zero_share_limit) {
+                // A camera that writes black as 0 clips its dark frames there:
+                // their mean and variance are biased, and the black level is 0.
+                options.black_level = 0.0;
+                results.warnings.push_back(text_of(
+                    "%.2f percent of the %s samples of the dark pair of plan line %d are 0: the black level is "
+                    "clipped, taken as 0 DN, and the read noise comes from the fit's intercept (give --black-level "
+                    "if it is another)",
+                    100.0 * zero_share, channel_name(ch), plan.darks[i].line));
             }
         }
         for (size_t i = 0; i < plan.flats.size(); ++i) {
@@ -113,9 +116,10 @@ int measure_series(const SeriesRequest& request, const Plan& plan, PtcResults& r
         }
     }
 
+    results.options = options;
     std::string error;
     for (int ch = 0; ch < channel_count; ++ch)
-        if (!prepare_channel(ch, results.darks[ch], flats[ch], request.options, results.channel[ch], error)) {
+        if (!prepare_channel(ch, results.darks[ch], flats[ch], options, results.channel[ch], error)) {
             append(console, "Error:  %s.\n", error.c_str());
             return status_refused;
         }
@@ -129,7 +133,7 @@ int measure_series(const SeriesRequest& request, const Plan& plan, PtcResults& r
         }
     bool any = false;
     for (int ch = 0; ch < channel_count; ++ch) {
-        fit_channel(ch, results.darks[ch], request.options, reference, results.channel[ch]);
+        fit_channel(ch, results.darks[ch], options, reference, results.channel[ch]);
         any = any || results.channel[ch].ok;
     }
     if (!any) {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <map>
 
-#include "ptc/line_fit.h"
+#include "ptc/characterise.h"
 #include "ptc/ptc_text.h"
 #include "ptc/series_measure.h"
 #include "ptc/spatial.h"
@@ -79,17 +79,15 @@ void channel_spatial(int ch, const SpatialStats& flat, const SpatialStats& dark,
     const double net = pick(flat, &PlaneSpatial::mean) - (black_level ? *black_level : pick(dark, &PlaneSpatial::mean));
     auto root = [](double v) { return v >= 0 ? std::sqrt(v) : NAN; };
     if (dark_usable) {
-        auto dsnu = [](const std::vector<double>& a) { return std::sqrt(std::max(a[0], 0.0)) / a[1]; };
-        s.dsnu_e = dsnu({dark_total, c.K});
-        s.dsnu_e_se = propagated_se(dsnu, {dark_total, c.K}, {dark_total_se, c.K_se});
+        s.dsnu_e = std::sqrt(std::max(dark_total, 0.0)) / c.K;
+        s.dsnu_e_se = std::hypot(root_se(dark_total, dark_total_se, c.K), *s.dsnu_e * c.K_se / c.K);
         double PlaneSpatial::*parts[3] = {&PlaneSpatial::row, &PlaneSpatial::column, &PlaneSpatial::pixel};
         for (int k = 0; k < 3; ++k)
             s.dsnu_parts_e[k] = root(pick(dark, parts[k])) / c.K;
     }
     if (net > 0) {
-        auto prnu = [](const std::vector<double>& a) { return 100 * std::sqrt(std::max(a[0] - a[1], 0.0)) / a[2]; };
-        s.prnu_percent = prnu({flat_total, dark_total, net});
-        s.prnu_percent_se = propagated_se(prnu, {flat_total, dark_total, net}, {flat_total_se, dark_total_se, 0.0});
+        s.prnu_percent = 100 * std::sqrt(std::max(flat_total - dark_total, 0.0)) / net;
+        s.prnu_percent_se = 100 * root_se(flat_total - dark_total, std::hypot(flat_total_se, dark_total_se), net);
         double PlaneSpatial::*parts[3] = {&PlaneSpatial::row, &PlaneSpatial::column, &PlaneSpatial::pixel};
         for (int k = 0; k < 3; ++k)
             s.prnu_parts_percent[k] =
@@ -141,7 +139,7 @@ int measure_spatial(const SeriesRequest& request, PtcResults& results, std::stri
             s.dead = defects.dead[ch];
             s.weak = defects.weak[ch];
             s.stuck = defects.stuck[ch];
-            channel_spatial(ch, flat_stats, dark_stats, c, request.options.black_level, s);
+            channel_spatial(ch, flat_stats, dark_stats, c, results.options.black_level, s);
         }
         if (flat_index == green_flat) {
             SpectrogramSet& sp = results.spectra;
