@@ -17,16 +17,6 @@ double median_of(std::vector<double>& v)
     return v[mid];
 }
 
-double variance_about(const std::vector<double>& v, double mean)
-{
-    if (v.size() < 2)
-        return 0;
-    double s = 0;
-    for (double x : v)
-        s += (x - mean) * (x - mean);
-    return s / static_cast<double>(v.size() - 1);
-}
-
 template <typename Visit>
 void for_plane(const PairPixels& pair, int plane, Visit visit)
 {
@@ -92,17 +82,23 @@ SpatialStats spatial_stats(const PairPixels& pair, const std::vector<bool>& stuc
                 row_means[static_cast<size_t>(r)] += v / static_cast<double>(s.columns);
                 column_means[static_cast<size_t>(c)] += v / static_cast<double>(s.rows);
             }
+        // Two-way split of the sums of squares about the mean: rows, columns,
+        // and what is left, each turned into an unbiased variance. The mean of
+        // two frames holds half a frame's temporal variance, which acts as
+        // pixel-to-pixel noise.
         const double M = static_cast<double>(s.rows), N = static_cast<double>(s.columns);
-        // The mean of two frames holds half a frame's temporal variance; a
-        // row mean 1/N of that, a column mean 1/M.
-        const double measured = variance_about(image, s.mean);
-        s.total = measured - s.temporal / 2;
-        s.total_se = measured * std::sqrt(2.0 / (nn - 1));
-        const double rows_var = variance_about(row_means, s.mean) - s.temporal / (2 * N);
-        const double columns_var = variance_about(column_means, s.mean) - s.temporal / (2 * M);
-        s.pixel = (s.total - rows_var - columns_var) / (1 - 1 / M - 1 / N);
-        s.row = rows_var - s.pixel / N;
-        s.column = columns_var - s.pixel / M;
+        double ss_total = 0, ss_rows = 0, ss_columns = 0;
+        for (double v : image)
+            ss_total += (v - s.mean) * (v - s.mean);
+        for (double v : row_means)
+            ss_rows += N * (v - s.mean) * (v - s.mean);
+        for (double v : column_means)
+            ss_columns += M * (v - s.mean) * (v - s.mean);
+        s.pixel = (ss_total - ss_rows - ss_columns) / ((M - 1) * (N - 1)) - s.temporal / 2;
+        s.row = ss_rows / (N * (M - 1)) - (s.pixel + s.temporal / 2) / N;
+        s.column = ss_columns / (M * (N - 1)) - (s.pixel + s.temporal / 2) / M;
+        s.total = s.row + s.column + s.pixel;
+        s.total_se = ss_total / (M * N - 1) * std::sqrt(2.0 / (nn - 1));
         s.median = median_of(image);
         for (double& v : image)
             v = std::fabs(v - s.median);
