@@ -121,7 +121,7 @@ void dark_current(ChannelResult& r)
 // that spacing's, as of a uniform spread.
 void saturation_figures(ChannelResult& r)
 {
-    if (!r.saturation_reached || r.dark_var < 0 || std::isnan(r.dark_var))
+    if (!r.saturation_reached)
         return;
     const size_t m = static_cast<size_t>(r.saturation);
     const PtcPoint& s = r.points[m];
@@ -144,6 +144,8 @@ void saturation_figures(ChannelResult& r)
     r.snr_max_se = *r.u_e_sat_se / (2 * *r.snr_max);
     r.snr_max_db = 20 * std::log10(*r.snr_max);
     r.snr_max_bits = std::log2(*r.snr_max);
+    if (!(v >= 0))
+        return;
     r.u_e_min = u_min(K, v);
     r.dr = dr({s.net_mu, K, v});
     r.dr_db = 20 * std::log10(*r.dr);
