@@ -110,6 +110,17 @@ TEST(Channel, NoSaturationWithoutEvidence)
     EXPECT_NEAR(borrowed.K, K, 1e-9);
 }
 
+TEST(Channel, WeightsComeFromTheModelNotFromTheMeasuredVariances)
+{
+    // No dark noise, points (1000, 500) and (2000, 800). Model weights 1 / (K x)^2
+    // make K the mean of y / x, 0.45, whatever K is; weights from the measured
+    // variances would favour the low point: 4.5 / 10.25 = 0.439.
+    std::vector<FlatLevel> flats = {FlatLevel{1, moments(dark_mean + 1000, 500), 3, 0, 0},
+                                    FlatLevel{2, moments(dark_mean + 2000, 800), 4, 0, 0}};
+    const ChannelResult r = characterise(one_dark(0), flats, {}, 10000);
+    EXPECT_NEAR(r.K, 0.45, 1e-9);
+}
+
 TEST(Channel, DarkPairsAtSeveralExposuresGiveDarkCurrentAndReadNoise)
 {
     // Dark current 5 e-/s: the dark mean grows by K x 5 = 2.5 DN/s, the dark
@@ -165,6 +176,11 @@ TEST(Channel, RefusesFallingMeansBelowSaturationAndADarkNoisierThanAFlat)
     std::swap(flats[3].m, flats[4].m);
     ChannelResult r;
     std::string error;
+    // Two pairs of one exposure: the second's mean a standard error lower is scatter.
+    std::vector<FlatLevel> repeated = clipping_series();
+    repeated[4].m.mean = repeated[3].m.mean - repeated[3].m.mean_se();
+    repeated[4].m.var = repeated[3].m.var;
+    EXPECT_TRUE(prepare_channel(ch_green, one_dark(), repeated, {}, r, error)) << error;
     EXPECT_FALSE(prepare_channel(ch_green, one_dark(), flats, {}, r, error));
     EXPECT_NE(error.find("the mean falls from 5100.00 DN (plan line 14) to 4100.00 DN (plan line 15)"), std::string::npos)
         << error;
