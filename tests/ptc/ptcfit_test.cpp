@@ -148,7 +148,7 @@ TEST_P(Series, FiguresComeBackWithinTheirErrors)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sensors, Series, testing::ValuesIn(cases()),
-                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST(Ptcfit, ColoursThatNeverClipGetNoSaturationAndNoWarnings)
 {
