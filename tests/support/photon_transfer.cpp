@@ -77,6 +77,8 @@ void check_sensor(uint32_t width, uint32_t height, const Sensor& s) {
                    s.dark_current, s.hot_current, s.row_noise, s.column_pattern, s.wave_amplitude, s.wave_period})
     if (!std::isfinite(v)) throw std::invalid_argument("sensor values must be finite");
   if (!(s.gain > 0)) throw std::invalid_argument("the gain must be above 0");
+  for (double scale : s.plane_scale)
+    if (!(scale > 0) || !std::isfinite(scale)) throw std::invalid_argument("a plane scale must be above 0");
   if (s.read_noise < 0 || s.prnu_percent < 0 || s.dsnu < 0 || s.dark_current < 0 || s.full_well < 0 ||
       s.hot_current < 0 || s.row_noise < 0 || s.column_pattern < 0 || s.wave_period < 0)
     throw std::invalid_argument("noise, pattern, dark current, full well and period must not be negative");
@@ -162,7 +164,8 @@ Image make_exposure(uint32_t width, uint32_t height, const Sensor& sensor, const
   uint64_t index = 0;
   for (uint32_t y = 0; y < height; ++y) {
     for (uint32_t x = 0; x < width; ++x, ++index) {
-      double mean = exposure.electrons[static_cast<size_t>(plane_of(x, y))];
+      const auto plane = static_cast<size_t>(plane_of(x, y));
+      double mean = exposure.electrons[plane];
       if (response_sd > 0) mean *= 1 + response_sd * prnu.normal();
       mean += dark;
       if (sensor.dsnu > 0) mean += sensor.dsnu * dsnu.normal();
@@ -174,7 +177,9 @@ Image make_exposure(uint32_t width, uint32_t height, const Sensor& sensor, const
       if (sensor.full_well > 0) electrons = std::min(electrons, sensor.full_well);
       if (sensor.read_noise > 0) electrons += sensor.read_noise * read.normal();
       electrons += row_offset[y] + column_offset[x];
-      const double v = std::round(knee_response(sensor, sensor.black + sensor.gain * electrons));
+      double v = std::round(knee_response(sensor, sensor.black + sensor.gain * electrons));
+      const double scale = sensor.plane_scale[plane];
+      if (scale != 1) v = sensor.black + std::round((v - sensor.black) * scale);
       uint16_t sample = v <= 0 ? 0 : v >= sensor.white ? static_cast<uint16_t>(sensor.white) : static_cast<uint16_t>(v);
       while (next_stuck != placed.stuck.end() && uint64_t{next_stuck->y} * width + next_stuck->x == index)
         sample = (next_stuck++)->value;

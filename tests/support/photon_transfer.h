@@ -12,6 +12,9 @@
 //   linear DN    = black + gain x (electrons + read_noise x z_read + row_noise x z_row[y]
 //                  + column_pattern x z_col[x] + wave_amplitude x cos(2 pi c / wave_period))
 //   DN           = clamp(round(knee(linear DN)), 0, white); a stuck pixel is its value
+//   with a plane scale other than 1: DN = clamp(black + round((DN - black) x scale), 0, white),
+//                  the digital scaling of red and blue some cameras apply before writing the
+//                  raw file (it leaves codes empty: one in 9 for 9/8)
 // z_prnu, z_dsnu and z_col are standard normals of the pattern seed (the same in every
 // frame made with it); z_read, z_row (one per image row) and the Poisson draws come from
 // the frame's own seed. The wave runs along x (c = x) or y (c = y) and peaks at c = 0.
@@ -57,6 +60,7 @@ struct Sensor {
   double wave_amplitude = 0;  // a fixed sinusoid, electrons
   double wave_period = 0;     // its period in pixels; 0 = none
   bool wave_along_y = false;  // false: varies along x (across the columns)
+  double plane_scale[4] = {1, 1, 1, 1};  // digital scale of R, G1, B, G2 after the converter
   std::vector<PixelValue> stuck{};  // pixels that always read this DN
   uint32_t stuck_count = 0;   // more stuck pixels, placed from the pattern seed, reading white
   uint32_t hot_count = 0;     // hot pixels, placed from the pattern seed

@@ -184,6 +184,10 @@ TEST(TransferFrames, RowNoiseIsNewInEachFrameColumnPatternAndWaveAreFixed) {
   const rawgen::Image w = rawgen::make_exposure(8, 2, wave, {});
   EXPECT_EQ(w.samples, (std::vector<uint16_t>{1020, 1000, 980, 1000, 1020, 1000, 980, 1000,
                                               1020, 1000, 980, 1000, 1020, 1000, 980, 1000}));
+  // Red scaled digitally by 9/8 about the black level: +-22.5 rounds away from zero.
+  rawgen::Sensor scaled = wave;
+  scaled.plane_scale[0] = 1.125;
+  EXPECT_EQ(rawgen::make_exposure(4, 1, scaled, {}).samples, (std::vector<uint16_t>{1023, 1000, 977, 1000}));
 }
 
 TEST(TransferFrames, StuckAndHotPixelsComeFromThePatternSeed) {
