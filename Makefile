@@ -31,8 +31,14 @@ sanitize-build: $(SANITIZE_BUILD)/CMakeCache.txt
 
 # Every test twice: in the normal build, then under AddressSanitizer and
 # UndefinedBehaviorSanitizer (any report fails the run); then a short fuzzing
-# run of each target from its seed corpus.
-test: deps build sanitize-build
+# run of each target from its seed corpus. The build is configured again first,
+# so that it finds GoogleTest when a demo configured it before GoogleTest was
+# installed.
+test: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DRAWSTATS_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
@@ -41,7 +47,13 @@ test: deps build sanitize-build
 fuzz:
 	@tools/fuzz-run $(FUZZ_BUILD) $(FUZZ_SECONDS) long
 
-demo: build
+# The demo builds only the programs it runs: no test suite, no GoogleTest.
+DEMO_PROGRAMS = quorva veldix rawgen reportplot ptcfit
+
+demo: $(BUILD)/CMakeCache.txt
+	@echo "Building $(DEMO_PROGRAMS) (log: $(BUILD)/demo-build.log) ..."
+	@cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_PROGRAMS) > $(BUILD)/demo-build.log 2>&1 || \
+	  { cat $(BUILD)/demo-build.log; exit 1; }
 	@tools/demo $(BUILD)
 
 bench: build
