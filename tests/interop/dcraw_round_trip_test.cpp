@@ -207,6 +207,6 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTrip{"dark_fit_band_moved_in_an_odd_sized_image", Scene::Dark, 251, 203, true, false,
                   {"-L", "-K25", "-W200", "-H200", "-X50", "-Y2"}, {"HQUORVA.CSV", "QUORVA.CSV"}},
         RoundTrip{"smallest_image_the_converter_reads", Scene::Bright, 22, 22, true, false, {"-L", "-R", "-C", "-F"},
-                  {"DFT.CSV", "QUORVA.CSV", "RCDN.CSV"}}));
-
+                  {"DFT.CSV", "QUORVA.CSV", "RCDN.CSV"}}),
+    [](const testing::TestParamInfo<RoundTrip>& param) { return std::string(param.param.name); });
 }  // namespace
