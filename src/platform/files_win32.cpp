@@ -112,15 +112,18 @@ bool open_for_appending(const std::string& path, FileHandle& file)
     if (name.empty())
         return false;
     // Append data without write data: every write goes to the end of the file
-    // as one piece, whoever else is appending. Reading rights are only there
-    // for the heading lock; a file that grants appending alone is still used.
-    constexpr DWORD append = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-    HANDLE handle =
-        ::CreateFileW(name.c_str(), append | FILE_READ_DATA, share_all, nullptr, OPEN_ALWAYS, open_flags, nullptr);
-    if (handle == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED)
-        handle = ::CreateFileW(name.c_str(), append, share_all, nullptr, OPEN_ALWAYS, open_flags, nullptr);
+    // as one piece, whoever else is appending. Read data is there for the
+    // heading lock, which needs it.
+    constexpr DWORD access = FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    const HANDLE handle = ::CreateFileW(name.c_str(), access, share_all, nullptr, OPEN_ALWAYS, open_flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
+    // Report files are files on a disk: what is written to a pipe or a device
+    // under a report's name is lost.
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        ::CloseHandle(handle);
+        return false;
+    }
     file = file_of(handle);
     return true;
 }
