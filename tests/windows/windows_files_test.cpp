@@ -203,7 +203,7 @@ TEST(WindowsFiles, ARunWaitsWhileAnotherHoldsTheHeadingLock)
     ASSERT_TRUE(fs::exists(wine::setup().exe_dir + "/hold_heading_lock.exe")) << "build it with `make windows`";
     const std::string said = "/tmp/rawstats-lock-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                              fs::path(dir.path()).filename().string();
-    const wine::Started holder = wine::start("hold_heading_lock", {"QUORVA.CSV", "3000"}, said);
+    const wine::Started holder = wine::start("hold_heading_lock", {"QUORVA.CSV", "4000"}, said);
     for (const auto deadline = steady_clock::now() + seconds(60); read_file(said).find("locked") == std::string::npos;) {
         ASSERT_LT(steady_clock::now(), deadline) << "the lock holder never said \"locked\"";
         std::this_thread::sleep_for(milliseconds(5));
@@ -214,7 +214,7 @@ TEST(WindowsFiles, ARunWaitsWhileAnotherHoldsTheHeadingLock)
     EXPECT_EQ(wine::finish(holder).status, 0);
     std::remove(said.c_str());
     EXPECT_EQ(run.status, 0);
-    // The lock is held for 3 s after "locked"; a run takes a tenth of that.
+    // The lock is held for 4 s after "locked"; a run takes a twentieth of that.
     EXPECT_GE(waited, seconds(2));
     EXPECT_TRUE(dir.read("QUORVA.CSV").starts_with("Image Statistics for Uncomp. 14-bit NEF files\n"));
 }
