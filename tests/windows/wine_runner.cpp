@@ -176,7 +176,14 @@ ExeRun finish(const Started& started)
 
 ExeRun run(const std::string& program, const std::vector<std::string>& args)
 {
-    return finish(start(program, args));
+    // Every run that ends with a status other than 0 says why, on standard
+    // output or standard error. Silence with such a status is Wine failing to
+    // start the program (seen about once in a thousand starts on a loaded
+    // machine): it is started again, at most twice.
+    ExeRun result = finish(start(program, args));
+    for (int again = 0; again < 2 && result.status != 0 && result.out.empty() && result.err.empty(); ++again)
+        result = finish(start(program, args));
+    return result;
 }
 
 std::string from_windows_text(const std::string& text)
