@@ -39,10 +39,10 @@ sanitize-build: $(SANITIZE_BUILD)/CMakeCache.txt
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 
 # The Windows programs, cross-built with mingw-w64 and statically linked, and
-# their package $(WINDOWS_BUILD)/rawstats-windows.zip. The lock holder is a
-# helper of the Windows tests, not packed.
+# their package $(WINDOWS_BUILD)/rawstats-windows.zip. files_helper serves the
+# Windows tests and is not packed.
 windows: $(WINDOWS_BUILD)/CMakeCache.txt
-	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target $(WINDOWS_PROGRAMS) hold_heading_lock
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target $(WINDOWS_PROGRAMS) files_helper
 	@tools/pack-windows $(WINDOWS_BUILD) $(WINDOWS_PROGRAMS)
 
 windows-for-tests:

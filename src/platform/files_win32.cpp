@@ -61,9 +61,26 @@ OVERLAPPED at_offset(uint64_t offset)
 }
 
 // Windows locks are mandatory: a locked byte refuses other handles' writes.
-// The heading lock is therefore taken on one byte far beyond any file's end,
-// which only the other runs' heading locks ever meet.
+// The locks are therefore taken on bytes far beyond any file's end, which
+// only the other runs' locks ever meet: one around the heading, one around
+// each append.
 constexpr uint64_t heading_lock_byte = uint64_t{1} << 62;
+constexpr uint64_t append_lock_byte = heading_lock_byte + 1;
+
+// Waits for and releases an exclusive lock on one byte; false when the
+// handle takes no locks (a pipe, a device).
+bool lock_byte(HANDLE handle, uint64_t byte)
+{
+    // Without LOCKFILE_FAIL_IMMEDIATELY the call returns once the lock is held.
+    OVERLAPPED position = at_offset(byte);
+    return ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &position);
+}
+
+void unlock_byte(HANDLE handle, uint64_t byte)
+{
+    OVERLAPPED position = at_offset(byte);
+    ::UnlockFileEx(handle, 0, 1, 0, &position);
+}
 
 }  // namespace
 
@@ -138,17 +155,24 @@ bool append_text(FileHandle file, std::string_view text)
             bytes += '\r';
         bytes += c;
     }
+    // Windows appends each write in one piece; Wine finds the end and then
+    // writes there, and another process's append can come in between. The
+    // append lock keeps the runs' appends apart on both.
+    const HANDLE handle = handle_of(file);
+    const bool locked = lock_byte(handle, append_lock_byte);
     const char* data = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
         DWORD done = 0;
         const DWORD chunk = static_cast<DWORD>(std::min(left, largest_transfer));
-        if (!::WriteFile(handle_of(file), data, chunk, &done, nullptr) || done == 0)
-            return false;
+        if (!::WriteFile(handle, data, chunk, &done, nullptr) || done == 0)
+            break;
         data += done;
         left -= done;
     }
-    return true;
+    if (locked)
+        unlock_byte(handle, append_lock_byte);
+    return left == 0;
 }
 
 bool file_length(FileHandle file, uint64_t& length)
@@ -162,15 +186,12 @@ bool file_length(FileHandle file, uint64_t& length)
 
 void lock_file(FileHandle file)
 {
-    // Without LOCKFILE_FAIL_IMMEDIATELY the call returns once the lock is held.
-    OVERLAPPED position = at_offset(heading_lock_byte);
-    ::LockFileEx(handle_of(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &position);
+    lock_byte(handle_of(file), heading_lock_byte);
 }
 
 void unlock_file(FileHandle file)
 {
-    OVERLAPPED position = at_offset(heading_lock_byte);
-    ::UnlockFileEx(handle_of(file), 0, 1, 0, &position);
+    unlock_byte(handle_of(file), heading_lock_byte);
 }
 
 void close_file(FileHandle& file)

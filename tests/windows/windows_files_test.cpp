@@ -195,15 +195,42 @@ TEST(WindowsFiles, SixteenRunsAtOnceAppendEveryRecordAndTableWhole)
     EXPECT_EQ(log.find("Image Statistics", 1), std::string::npos) << log;
 }
 
+TEST(WindowsFiles, AppendsFromProcessesAtOnceArriveWholeAndInOrder)
+{
+    constexpr int processes = 4, lines = 10000;
+    ScratchDir dir;
+    ASSERT_TRUE(fs::exists(wine::setup().exe_dir + "/files_helper.exe")) << "build it with `make windows`";
+    std::vector<wine::Started> started;
+    for (int p = 0; p < processes; ++p) {
+        std::string tag = "P";  // built step by step: g++ 12 warns falsely on "P" + std::to_string(p)
+        tag += std::to_string(p);
+        started.push_back(wine::start("files_helper", {"append", "RACE.CSV", std::to_string(lines), tag}));
+    }
+    for (const auto& s : started)
+        EXPECT_EQ(wine::finish(s).status, 0);
+    // Each process's lines, in its own order, each "\r\n"-ended: nothing lost,
+    // overwritten or cut.
+    std::vector<int> next(processes, 0);
+    std::istringstream text(dir.read("RACE.CSV"));
+    for (std::string line; std::getline(text, line);) {
+        ASSERT_TRUE(line.size() > 3 && line[0] == 'P' && line.back() == '\r') << line;
+        const int p = line[1] - '0';
+        ASSERT_TRUE(p >= 0 && p < processes) << line;
+        std::string expected = "P";
+        expected += std::to_string(p) + " " + std::to_string(next[static_cast<size_t>(p)]++) + "\r";
+        ASSERT_EQ(line, expected);
+    }
+    EXPECT_EQ(next, std::vector<int>(processes, lines));
+}
+
 TEST(WindowsFiles, ARunWaitsWhileAnotherHoldsTheHeadingLock)
 {
     using namespace std::chrono;
     ScratchDir dir;
     dir.put("A.NEF", rawgen::make_nef(planes));
-    ASSERT_TRUE(fs::exists(wine::setup().exe_dir + "/hold_heading_lock.exe")) << "build it with `make windows`";
-    const std::string said = "/tmp/rawstats-lock-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                             fs::path(dir.path()).filename().string();
-    const wine::Started holder = wine::start("hold_heading_lock", {"QUORVA.CSV", "4000"}, said);
+    ASSERT_TRUE(fs::exists(wine::setup().exe_dir + "/files_helper.exe")) << "build it with `make windows`";
+    const std::string said = "/tmp/rawstats-lock-" + fs::path(dir.path()).filename().string();
+    const wine::Started holder = wine::start("files_helper", {"lock", "QUORVA.CSV", "4000"}, said);
     for (const auto deadline = steady_clock::now() + seconds(60); read_file(said).find("locked") == std::string::npos;) {
         ASSERT_LT(steady_clock::now(), deadline) << "the lock holder never said \"locked\"";
         std::this_thread::sleep_for(milliseconds(5));
