@@ -162,7 +162,7 @@ TEST(WindowsFiles, SixteenRunsAtOnceAppendEveryRecordAndTableWhole)
         const std::vector<uint8_t> bytes = rawgen::make_nef(rawgen::make_image(256, 192, content));
         dir.put(name + ".NEF", bytes);
         dir.put("alone/" + name + ".NEF", bytes);
-        // Tables of 2 to 60 kB: the histogram, both profiles, both spectra.
+        // Tables of several kB: the histogram, both profiles, both spectra.
         args.push_back({name, "-L", "-N400", "-S100", "-B1", "-R", "-C", "-F", "-W256", "-H192"});
     }
 
