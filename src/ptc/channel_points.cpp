@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "ptc/characterise.h"
-#include "ptc/ptc_text.h"
+#include "reports/text_out.h"
 
 namespace {
 

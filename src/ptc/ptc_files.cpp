@@ -7,7 +7,7 @@
 #include "ptc/ptc_page.h"
 #include "ptc/ptc_plots.h"
 #include "ptc/ptc_results.h"
-#include "ptc/ptc_text.h"
+#include "reports/text_out.h"
 #include "ptc/spatial.h"
 
 namespace {
@@ -28,7 +28,7 @@ std::string json_string(const std::string& text)
             out += '\\';
             out += c;
         } else if (static_cast<unsigned char>(c) < 0x20) {
-            append(out, "\\u%04x", c);
+            add_text(out, "\\u%04x", c);
         } else {
             out += c;
         }
@@ -111,7 +111,7 @@ std::string ptc_points_csv(const PtcResults& results)
             const PtcPoint& p = c.points[i];
             const std::string t = std::isnan(p.t) ? "" : json_number(p.t);
             const std::string dev = std::isnan(p.linearity_dev) ? "" : text_of("%.4f", p.linearity_dev);
-            append(csv, "%zu,%s,%s,%.4f,%.4f,%.4f,%.4f,%.6f,%.6f,%d,%.4f,%d,%.4f,%.4f,%.4f,%s,%.3f,%s\n", i + 1,
+            add_text(csv, "%zu,%s,%s,%.4f,%.4f,%.4f,%.4f,%.6f,%.6f,%d,%.4f,%d,%.4f,%.4f,%.4f,%s,%.3f,%s\n", i + 1,
                    channel_name(ch), t.c_str(), p.mu, p.var, p.net_mu, p.net_var, p.zero_share, p.clip_share,
                    p.in_fit ? 1 : 0, p.residual, p.line, p.var_se, p.dark_mu, p.dark_var, p.dark_from.c_str(),
                    p.residual_z, dev.c_str());
@@ -145,7 +145,7 @@ bool write_ptc_outputs(const std::string& folder, const PtcResults& results, std
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec && !std::filesystem::is_directory(folder)) {
-        append(console, "Error:  Unable to create the folder %s.\n", folder.c_str());
+        add_text(console, "Error:  Unable to create the folder %s.\n", folder.c_str());
         return false;
     }
     const std::filesystem::path base(folder);
@@ -156,7 +156,7 @@ bool write_ptc_outputs(const std::string& folder, const PtcResults& results, std
     outputs.push_back({"PTC_datasheet.html", ptc_page(results, plots)});
     for (const auto& [name, text] : outputs)
         if (!write_text((base / name).string(), text)) {
-            append(console, "Error:  Unable to write %s.\n", (base / name).string().c_str());
+            add_text(console, "Error:  Unable to write %s.\n", (base / name).string().c_str());
             return false;
         }
     return true;

@@ -4,7 +4,7 @@
 
 #include "ptc/ptc_outputs.h"
 #include "ptc/ptc_results.h"
-#include "ptc/ptc_text.h"
+#include "reports/text_out.h"
 
 namespace {
 
@@ -94,7 +94,7 @@ std::string ptc_page(const PtcResults& results, const std::vector<std::pair<std:
                        "<title>Sensor characterisation</title>\n<style>";
     page += style_sheet;
     page += "</style>\n</head>\n<body>\n<h1>Sensor characterisation</h1>\n";
-    append(page, "<p>%zu flat pairs and %zu dark pair%s, window %lld&times;%lld pixels at X=%lld Y=%lld. "
+    add_text(page, "<p>%zu flat pairs and %zu dark pair%s, window %lld&times;%lld pixels at X=%lld Y=%lld. "
                  "Each figure with its standard error. Figures PTC_results.json holds as numbers; points in "
                  "PTC_points.csv.</p>\n",
            results.plan->flats.size(), results.plan->darks.size(), results.plan->darks.size() == 1 ? "" : "s",
@@ -124,8 +124,10 @@ std::string ptc_page(const PtcResults& results, const std::vector<std::pair<std:
         const size_t open = svg.find("<svg");
         for (const char* attr : {"width=\"", "height=\""}) {
             const size_t at = svg.find(attr, open);
-            if (at != std::string::npos)
-                size += " " + svg.substr(at, svg.find('"', at + std::string(attr).size()) + 1 - at);
+            if (at != std::string::npos) {
+                size += ' ';
+                size.append(svg, at, svg.find('"', at + std::string(attr).size()) + 1 - at);
+            }
         }
         page += "<figure id=\"" + escaped(name) + "\"><img src=\"" + escaped(name) + "\" alt=\"" + escaped(name) + "\"" +
                 size + "><figcaption>" + escaped(name) + "</figcaption></figure>\n";

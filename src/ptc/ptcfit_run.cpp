@@ -9,7 +9,7 @@
 
 #include "ptc/plan.h"
 #include "ptc/ptc_outputs.h"
-#include "ptc/ptc_text.h"
+#include "reports/text_out.h"
 #include "ptc/series_measure.h"
 
 namespace {
@@ -48,7 +48,7 @@ bool parse_int32(const std::string& text, int32_t& value)
 int parse_options(int argc, const char* const* argv, Options& o, std::string& console)
 {
     auto fail = [&](const std::string& why) {
-        append(console, "Error:  %s\n%s", why.c_str(), usage_text);
+        add_text(console, "Error:  %s\n%s", why.c_str(), usage_text);
         return status_refused;
     };
     for (int i = 0; i < argc; ++i) {
@@ -175,13 +175,13 @@ int run_ptcfit(const ReaderProfiles& readers, int argc, const char* const* argv,
     }
     std::string plan_text;
     if (!read_text(o.plan_path, plan_text)) {
-        append(console, "Error:  Unable to read the plan %s.\n", o.plan_path.c_str());
+        add_text(console, "Error:  Unable to read the plan %s.\n", o.plan_path.c_str());
         return status_refused;
     }
     std::string error;
     const std::optional<Plan> plan = parse_plan(plan_text, error);
     if (!plan) {
-        append(console, "Error:  %s: %s.\n", o.plan_path.c_str(), error.c_str());
+        add_text(console, "Error:  %s: %s.\n", o.plan_path.c_str(), error.c_str());
         return status_refused;
     }
     SeriesRequest request;

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "ptc/pair_stats.h"
-#include "ptc/ptc_text.h"
+#include "reports/text_out.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ int measure_pair(const SeriesRequest& request, const PlanPair& pair, std::option
     const std::string which = text_of("plan line %d (%s, %s)", pair.line, pair.file[0].c_str(), pair.file[1].c_str());
     if (read.status != 0) {
         console += read.message;
-        append(console, "Error:  %s cannot be measured.\n", which.c_str());
+        add_text(console, "Error:  %s cannot be measured.\n", which.c_str());
         return read.status;
     }
     if (first) {
@@ -39,21 +39,21 @@ int measure_pair(const SeriesRequest& request, const PlanPair& pair, std::option
         size[1] = read.image_height;
         const PairWindow& w = *window;
         if (w.width < min_window_side || w.height < min_window_side) {
-            append(console,
+            add_text(console,
                    "Error:  The window of %lldx%lld pixels is too small: ptcfit needs at least %lldx%lld (-W, -H).\n",
                    static_cast<long long>(w.width), static_cast<long long>(w.height),
                    static_cast<long long>(min_window_side), static_cast<long long>(min_window_side));
             return status_refused;
         }
     } else if (read.image_width != size[0] || read.image_height != size[1]) {
-        append(console, "Error:  %s: the images are %ux%u pixels, the first pair's %ux%u.\n", which.c_str(),
+        add_text(console, "Error:  %s: the images are %ux%u pixels, the first pair's %ux%u.\n", which.c_str(),
                read.image_width, read.image_height, size[0], size[1]);
         return status_refused;
     }
     stats = pair_stats(read.pixels);
     for (const ChannelMoments& m : stats.channel)
         if (m.identical && m.at_top < 2 * m.n) {
-            append(console, "Error:  %s: the two frames are identical (their difference has zero variance): a pair "
+            add_text(console, "Error:  %s: the two frames are identical (their difference has zero variance): a pair "
                             "needs two separate exposures.\n", which.c_str());
             return status_refused;
         }
@@ -120,7 +120,7 @@ int measure_series(const SeriesRequest& request, const Plan& plan, PtcResults& r
     std::string error;
     for (int ch = 0; ch < channel_count; ++ch)
         if (!prepare_channel(ch, results.darks[ch], flats[ch], options, results.channel[ch], error)) {
-            append(console, "Error:  %s.\n", error.c_str());
+            add_text(console, "Error:  %s.\n", error.c_str());
             return status_refused;
         }
     // A channel that never saturates takes its fit range from the first
@@ -138,7 +138,7 @@ int measure_series(const SeriesRequest& request, const Plan& plan, PtcResults& r
     }
     if (!any) {
         for (int ch = 0; ch < channel_count; ++ch)
-            append(console, "Error:  %s: %s.\n", channel_name(ch), results.channel[ch].failure.c_str());
+            add_text(console, "Error:  %s: %s.\n", channel_name(ch), results.channel[ch].failure.c_str());
         return status_refused;
     }
     return 0;

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "ptc/characterise.h"
-#include "ptc/ptc_text.h"
+#include "reports/text_out.h"
 #include "ptc/series_measure.h"
 #include "ptc/spatial.h"
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-RAWSTATS_PRINTF(2, 0) void add_text_v(TextBuffer& buffer, const char* format, va_list args)
+RAWSTATS_PRINTF(2, 0) void add_text_v(std::string& text, const char* format, va_list args)
 {
     char small[256];
     va_list again;
@@ -17,12 +17,12 @@ RAWSTATS_PRINTF(2, 0) void add_text_v(TextBuffer& buffer, const char* format, va
         return;
     }
     if (static_cast<size_t>(length) < sizeof small) {
-        buffer.text.append(small, static_cast<size_t>(length));
+        text.append(small, static_cast<size_t>(length));
     } else {
-        const size_t old_size = buffer.text.size();
-        buffer.text.resize(old_size + static_cast<size_t>(length) + 1);
-        std::vsnprintf(buffer.text.data() + old_size, static_cast<size_t>(length) + 1, format, again);
-        buffer.text.resize(old_size + static_cast<size_t>(length));
+        const size_t old_size = text.size();
+        text.resize(old_size + static_cast<size_t>(length) + 1);
+        std::vsnprintf(text.data() + old_size, static_cast<size_t>(length) + 1, format, again);
+        text.resize(old_size + static_cast<size_t>(length));
     }
     va_end(again);
 }
@@ -33,8 +33,26 @@ void add_text(TextBuffer& buffer, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    add_text_v(buffer, format, args);
+    add_text_v(buffer.text, format, args);
     va_end(args);
+}
+
+void add_text(std::string& text, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    add_text_v(text, format, args);
+    va_end(args);
+}
+
+std::string text_of(const char* format, ...)
+{
+    std::string text;
+    va_list args;
+    va_start(args, format);
+    add_text_v(text, format, args);
+    va_end(args);
+    return text;
 }
 
 void say(Console& console, const char* format, ...)
@@ -42,9 +60,7 @@ void say(Console& console, const char* format, ...)
     va_list args;
     va_start(args, format);
     if (console.capture) {
-        TextBuffer text;
-        add_text_v(text, format, args);
-        *console.capture += text.text;
+        add_text_v(*console.capture, format, args);
     } else {
         std::vfprintf(console.stream, format, args);
     }

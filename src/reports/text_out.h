@@ -20,6 +20,10 @@ struct TextBuffer {
 };
 
 void add_text(TextBuffer& buffer, const char* format, ...) RAWSTATS_PRINTF(2, 3);
+void add_text(std::string& text, const char* format, ...) RAWSTATS_PRINTF(2, 3);
+
+// The formatted text alone.
+std::string text_of(const char* format, ...) RAWSTATS_PRINTF(1, 2);
 
 // The console a run prints to: standard output for the programs, any stream
 // for tests that run a whole program in-process, or a string (a caller that
