@@ -15,9 +15,13 @@ std::string lines_of(const ChannelResult& c)
     auto close = [&] {
         if (first < 0)
             return;
-        out += (out.empty() ? "" : ", ") + std::to_string(first);
-        if (previous != first)
-            out += "-" + std::to_string(previous);
+        if (!out.empty())
+            out += ", ";
+        out += std::to_string(first);
+        if (previous != first) {
+            out += '-';
+            out += std::to_string(previous);
+        }
     };
     for (const PtcPoint& p : c.points) {
         if (!p.in_fit)
