@@ -128,15 +128,13 @@ std::string noise_curve(const PtcResults& results)
         floor.style.line_width = 0.8;
         floor.style.dash = "2 4";
         axes.ref_lines.push_back(floor);
-        plot::Note label;
+        plot::Label label;
         label.x = noise.x.empty() ? 1.0 : noise.x.front();
         label.y = f.sigma_y_dark;
-        label.dy = -4 - 11.0 * c;
-        label.anchor = "start";
         label.colour = colour_ink[c];
         label.text = std::string(colour_name[c]) + " read noise " + plot::format_number(f.sigma_y_dark, 2) + " DN";
         if (f.sigma_y_dark > 0)
-            axes.notes.push_back(label);
+            axes.labels.push_back(label);
     }
     return plot::render_svg(figure);
 }

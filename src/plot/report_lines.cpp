@@ -1,0 +1,93 @@
+#include "plot/report_lines.h"
+
+#include <cstring>
+
+namespace plot {
+
+namespace {
+
+constexpr size_t chunk = 64 * 1024;
+
+}  // namespace
+
+ReportFile::ReportFile(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        state_ = State::missing;
+        return;
+    }
+    // Checked before opening: opening a named pipe would wait for a writer.
+    if (ec || status.type() != std::filesystem::file_type::regular) {
+        state_ = ec ? State::unreadable : State::not_regular;
+        return;
+    }
+    file_ = std::fopen(path.c_str(), "rb");
+    state_ = file_ ? State::open : State::unreadable;
+}
+
+ReportFile::~ReportFile()
+{
+    if (file_)
+        std::fclose(file_);
+}
+
+LineReader::LineReader(std::FILE* file, uint64_t offset, int first_number)
+    : file_(file), offset_(offset), number_(first_number)
+{
+    buffer_.resize(chunk);
+    if (offset > 0 && std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
+        failed_ = true;
+}
+
+bool LineReader::refill()
+{
+    if (at_end_ || failed_)
+        return false;
+    begin_ = 0;
+    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    if (end_ == 0) {
+        at_end_ = true;
+        failed_ = std::ferror(file_) != 0;
+    }
+    return end_ > 0;
+}
+
+bool LineReader::next(Line& line)
+{
+    line_.clear();
+    line = Line{};
+    line.number = number_;
+    line.offset = offset_;
+    bool any = false;
+    for (;;) {
+        if (begin_ == end_ && !refill())
+            break;
+        any = true;
+        const char* start = buffer_.data() + begin_;
+        const size_t available = end_ - begin_;
+        const void* newline = std::memchr(start, '\n', available);
+        const size_t take = newline ? static_cast<size_t>(static_cast<const char*>(newline) - start) : available;
+        const size_t room = longest_line - std::min(longest_line, line_.size());
+        line_.append(start, std::min(take, room));
+        line.overlong = line.overlong || take > room;
+        begin_ += take;
+        offset_ += take;
+        if (newline) {
+            ++begin_;
+            ++offset_;
+            line.terminated = true;
+            break;
+        }
+    }
+    if (!any)
+        return false;
+    ++number_;
+    if (!line_.empty() && line_.back() == '\r')
+        line_.pop_back();
+    line.text = line_;
+    return true;
+}
+
+}  // namespace plot

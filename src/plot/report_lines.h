@@ -1,0 +1,67 @@
+// Report files read as a stream of lines: a file of any size is read a piece
+// at a time, and a line longer than any report line is cut at that length.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace plot {
+
+// A title line holds two file names of any length, so lines get room to
+// spare; beyond it a line is no line of a report table.
+inline constexpr size_t longest_line = 64 * 1024;
+
+struct Line {
+    std::string_view text;    // without the end of line (and a carriage return before it)
+    bool terminated = false;  // ended by a newline (the last line of a file may not be)
+    bool overlong = false;    // longer than longest_line: the text is its beginning
+    int number = 0;           // from 1
+    uint64_t offset = 0;      // of its first byte in the file
+};
+
+// An open report file. Only regular files are opened: a directory, a named
+// pipe or a device in a report file's place is left alone.
+class ReportFile {
+public:
+    enum class State { open, missing, not_regular, unreadable };
+
+    explicit ReportFile(const std::filesystem::path& path);
+    ~ReportFile();
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+
+    State state() const { return state_; }
+    std::FILE* get() const { return file_; }
+
+private:
+    std::FILE* file_ = nullptr;
+    State state_ = State::missing;
+};
+
+class LineReader {
+public:
+    // Reads from the byte offset on; the line there gets the number given.
+    LineReader(std::FILE* file, uint64_t offset, int first_number);
+
+    // The next line; false at the end of the file or on a read error.
+    bool next(Line& line);
+    bool failed() const { return failed_; }
+
+private:
+    bool refill();
+
+    std::FILE* file_;
+    std::string buffer_;
+    size_t begin_ = 0;
+    size_t end_ = 0;
+    std::string line_;
+    uint64_t offset_ = 0;
+    int number_ = 1;
+    bool failed_ = false;
+    bool at_end_ = false;
+};
+
+}  // namespace plot
