@@ -61,7 +61,8 @@ std::string report_page(const std::vector<PagePlot>& plots, const std::string& s
                        "<title>Report plots</title>\n<style>\n:root { --plot-width: " +
                        number(widest) + "px; }\n" + page_style + "</style>\n</head>\n<body>\n<h1>Report plots</h1>\n";
     html += "<p class=\"about\">" + std::to_string(plots.size()) + " plot" + (plots.size() == 1 ? "" : "s") +
-            " of the report tables in " + escape(source_dir) + ", by run: the file or files and the window.</p>\n";
+            " of the report tables in " + (source_dir == "." ? std::string("the current directory") : escape(source_dir)) +
+            ", by run: the file or files and the window.</p>\n";
     html += "<nav>\n<strong>Contents</strong>\n<ol>\n";
     for (size_t r = 0; r < runs.size(); ++r) {
         html += "<li><a href=\"#run-" + std::to_string(r + 1) + "\">" + escape(run_heading(runs[r][0]->source)) +
