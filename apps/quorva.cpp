@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv)
 {
-    return run_program(quorva_profile(), argc, argv);
+    return run_main(quorva_profile(), argc, argv);
 }

@@ -31,10 +31,12 @@ const char* const usage[] = {
     nullptr,
 };
 
+// Matched without regard to case when no name as typed opens.
+const char* const lookup_extensions[] = {".NEF", nullptr};
+
 const ProgramProfile profile = {
     .program_name = "QUORVA",
-    .default_extension = ".NEF",
-    .lower_extension = ".nef",
+    .naming = {".NEF", ".nef", lookup_extensions},
     .usage_lines = usage,
     .no_image_error = "\nError:  No image file specified.  To view usage, type QUORVA -?\n\n",
     .second_file_fallback = "Computing single-file statistics.",

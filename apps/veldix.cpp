@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv)
 {
-    return run_program(veldix_profile(), argc, argv);
+    return run_main(veldix_profile(), argc, argv);
 }

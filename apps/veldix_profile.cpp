@@ -32,10 +32,12 @@ const char* const usage[] = {
     nullptr,
 };
 
+// Matched without regard to case when no name as typed opens.
+const char* const lookup_extensions[] = {".TIF", ".TIFF", nullptr};  // dcraw writes ".tiff"
+
 const ProgramProfile profile = {
     .program_name = "VELDIX",
-    .default_extension = ".TIF",
-    .lower_extension = ".tif",
+    .naming = {".TIF", ".tif", lookup_extensions},
     .usage_lines = usage,
     .no_image_error = "\nError:  No image file specified.  To view usage, type VELDIX -?\n\n",
     .second_file_fallback = "Computing single-image data.",

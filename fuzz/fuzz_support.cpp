@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "input/image_file.h"
 #include "run/run_sequence.h"
 
 namespace fuzzing {
@@ -75,15 +76,9 @@ std::FILE* null_console()
     return console;
 }
 
-MemoryImage::MemoryImage(const uint8_t* data, size_t size) : bytes_(data, data + size)
+bool open_bytes_as_image(const char* name, std::string_view bytes, ImageFile& image)
 {
-    // A real buffer also for an empty image: the stream then reads nothing.
-    bytes_.reserve(size + 1);
-}
-
-std::FILE* MemoryImage::open()
-{
-    return ::fmemopen(bytes_.data(), bytes_.size(), "rb");
+    return write_bytes(name, bytes) && image.open(name);
 }
 
 ImagePair split_pair(std::string_view data)

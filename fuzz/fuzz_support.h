@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+class ImageFile;
 struct ProgramProfile;
 
 namespace fuzzing {
@@ -17,22 +18,9 @@ namespace fuzzing {
 // the console of every run, so that nothing reaches the fuzzer's output.
 std::FILE* null_console();
 
-// Bytes read through a stdio stream, as an image file is. The stream reads a
-// private copy that lives as long as this object; the stream itself is handed
-// to the run, which closes it.
-class MemoryImage {
-public:
-    MemoryImage(const uint8_t* data, size_t size);
-    MemoryImage(const MemoryImage&) = delete;
-    MemoryImage& operator=(const MemoryImage&) = delete;
-
-    // Null when the stream cannot be made (out of memory).
-    std::FILE* open();
-    uint64_t length() const { return bytes_.size(); }
-
-private:
-    std::vector<char> bytes_;
-};
+// Writes the bytes as the file `name` of the working directory and opens it
+// as an image; false when either fails.
+bool open_bytes_as_image(const char* name, std::string_view bytes, ImageFile& image);
 
 // Two images cut from one input: a 16-bit little-endian length of the first
 // image, the first image, then the second image (the rest).

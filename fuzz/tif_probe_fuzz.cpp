@@ -19,12 +19,13 @@ std::string_view as_text(const uint8_t* data, size_t size)
     return {reinterpret_cast<const char*>(data), size};
 }
 
-const uint8_t* as_bytes(std::string_view text)
-{
-    return reinterpret_cast<const uint8_t*>(text.data());
-}
-
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzzing::enter_private_directory("tif-probe-fuzz");
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -33,21 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 #else
     const fuzzing::ImagePair pair{as_text(data, size), {}};
 #endif
-    fuzzing::MemoryImage first(as_bytes(pair.first), pair.first.size());
-    fuzzing::MemoryImage second(as_bytes(pair.second), pair.second.size());
     auto run = std::make_unique<RunState>(veldix_profile(), Console{fuzzing::null_console()});
     RunSettings& s = run->settings;
-    run->images.file[0] = first.open();
-    if (!run->images.file[0])
+    if (!fuzzing::open_bytes_as_image("FUZZ1.TIF", pair.first, run->images[0]))
         return 0;
     s.file_name[0] = "FUZZ1.TIF";
-    s.file_length[0] = first.length();
+    s.file_length[0] = run->images[0].length();
 #ifdef TIF_PAIR
-    run->images.file[1] = second.open();
-    if (!run->images.file[1])
+    if (!fuzzing::open_bytes_as_image("FUZZ2.TIF", pair.second, run->images[1]))
         return 0;
     s.file_name[1] = "FUZZ2.TIF";
-    s.file_length[1] = second.length();
+    s.file_length[1] = run->images[1].length();
     s.two_files = true;
 #endif
     if (tif_check_header(*run) == 0 && tif_probe(*run) == 0)

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "input/image_file.h"
 #include "run/run_state.h"
 
 namespace {
@@ -17,6 +18,7 @@ constexpr uint16_t tag_model = 0x0110;
 constexpr uint16_t tag_exif = 0x8769;
 constexpr uint16_t tag_maker_note = 0x927C;
 constexpr uint16_t tag_image_size = 0x001B;
+constexpr uint32_t image_size_count = 7;
 
 struct CameraLevel {
     const char* keys[2];
@@ -35,6 +37,66 @@ int decode_error(RunState& run, int code)
 {
     say(run.console, "EXIF Decode Error %d\n", code);
     return 2;
+}
+
+// What the walk from the first directory to the maker note's image size finds.
+struct NefLayout {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    bool big_endian = true;  // the maker note's byte order, which the samples share
+};
+
+// From the first directory (at stream.directory_offset) through the EXIF
+// directory into the maker note, to entry 0x001B and the image size in it.
+// Returns 0, or the decode error's code.
+int walk_to_image_size(TiffStream& stream, NefLayout& layout)
+{
+    if (!find_ifd_entry(stream, tag_exif))
+        return 6;
+    stream.directory_offset = stream.entry.value;
+    if (!find_ifd_entry(stream, tag_maker_note))
+        return 7;
+    const uint64_t maker_note = stream.entry.value;
+    seek_to(stream, maker_note);
+    char signature[maker_signature_length + 1] = {};
+    read_text_line(stream, signature, maker_signature_length);
+    if (std::strstr(signature, "Nikon") == nullptr)
+        return 8;
+    const uint64_t maker_base = maker_note + maker_header_skip;
+    seek_to(stream, maker_base);
+
+    // The maker note's own header; its byte order holds for the samples too.
+    uint32_t maker_offset = 0;
+    if (const int header_code = check_tiff_header(stream, max_nef_directory_offset, maker_offset))
+        return maker_header_codes + header_code;
+    stream.directory_offset = maker_base + maker_offset;
+    if (!find_ifd_entry(stream, tag_image_size))
+        return 12;
+    if (stream.entry.type != tiff_type_short || stream.entry.count != image_size_count)
+        return 13;
+    seek_to(stream, maker_base + stream.entry.value + 2);
+    read_u16(stream);
+    read_u16(stream);
+    layout.width = read_u16(stream);
+    layout.height = read_u16(stream);
+    layout.big_endian = stream.big_endian;
+    return 0;
+}
+
+// Whether image 2 is a NEF of image 1's size and sample byte order: its header
+// and directories walked like image 1's, without a word on the console.
+bool second_image_compatible(const ImageFile& file, const NefLayout& first)
+{
+    TiffStream stream;
+    stream.file = &file;
+    uint32_t offset = 0;
+    if (check_tiff_header(stream, max_nef_directory_offset, offset) != 0)
+        return false;
+    stream.directory_offset = offset;
+    NefLayout second;
+    if (walk_to_image_size(stream, second) != 0)
+        return false;
+    return second.width == first.width && second.height == first.height && second.big_endian == first.big_endian;
 }
 
 }  // namespace
@@ -61,15 +123,16 @@ std::string clean_model_text(const char* bytes, size_t length)
 
 int nef_check_header(RunState& run)
 {
-    std::FILE* file = run.images.file[0];
-    seek_to(file, 0);
+    TiffStream& stream = run.stream;
+    stream.file = &run.images[0];
+    seek_to(stream, 0);
     uint32_t offset = 0;
-    const int code = check_tiff_header(run.stream, file, max_nef_directory_offset, offset);
+    const int code = check_tiff_header(stream, max_nef_directory_offset, offset);
     if (code != 0) {
         say(run.console, "Error:  File corruption %d, Exifbase %lx.\n", code, static_cast<unsigned long>(offset));
         return 1;
     }
-    run.stream.directory_offset = offset;
+    stream.directory_offset = offset;
     return 0;
 }
 
@@ -77,17 +140,16 @@ int nef_probe(RunState& run)
 {
     RunSettings& s = run.settings;
     TiffStream& stream = run.stream;
-    std::FILE* file = run.images.file[0];
     int code = 0;
 
     // Model text, and with it the camera.
     std::string model;
-    if (!find_ifd_entry(stream, file, tag_model)) {
+    if (!find_ifd_entry(stream, tag_model)) {
         code = 4;
     } else {
-        seek_to(file, stream.entry.value);
+        seek_to(stream, stream.entry.value);
         char bytes[model_text_length];
-        const size_t got = read_text_line(file, bytes, model_text_length);
+        const size_t got = read_text_line(stream, bytes, model_text_length);
         model = clean_model_text(bytes, got);
         if (model.find("NIKON D") == std::string::npos)
             code = 5;
@@ -103,38 +165,19 @@ int nef_probe(RunState& run)
     if (code != 0)
         return decode_error(run, code);
 
-    // EXIF directory, then the maker note.
-    if (!find_ifd_entry(stream, file, tag_exif))
-        return decode_error(run, 6);
-    stream.directory_offset = stream.entry.value;
-    if (!find_ifd_entry(stream, file, tag_maker_note))
-        return decode_error(run, 7);
-    const uint64_t maker_note = stream.entry.value;
-    seek_to(file, maker_note);
-    char signature[maker_signature_length + 1] = {};
-    read_text_line(file, signature, maker_signature_length);
-    if (std::strstr(signature, "Nikon") == nullptr)
-        return decode_error(run, 8);
-    const uint64_t maker_base = maker_note + maker_header_skip;
-    seek_to(file, maker_base);
+    NefLayout layout;
+    if (const int walk_code = walk_to_image_size(stream, layout))
+        return decode_error(run, walk_code);
 
-    // The maker note's own header; its byte order holds for the samples too.
-    uint32_t maker_offset = 0;
-    if (const int header_code = check_tiff_header(stream, file, max_nef_directory_offset, maker_offset))
-        return decode_error(run, maker_header_codes + header_code);
-    stream.directory_offset = maker_base + maker_offset;
-    if (!find_ifd_entry(stream, file, tag_image_size))
-        return decode_error(run, 12);
-    if (stream.entry.type != tiff_type_short || stream.entry.count != 7)
-        return decode_error(run, 13);
-    seek_to(file, maker_base + stream.entry.value + 2);
-    read_u16(stream, file);
-    read_u16(stream, file);
-    const uint32_t width = read_u16(stream, file);
-    const uint32_t height = read_u16(stream, file);
+    // A second frame of another size or byte order would be subtracted out of
+    // step with the first: measure the first alone.
+    if (s.two_files && !second_image_compatible(run.images[1], layout)) {
+        say(run.console, "Warning:  File 2 incompatible.  Computing single-file statistics.\n");
+        s.two_files = false;
+    }
 
     // The samples, uncompressed at 16 bits, are the last bytes of each file.
-    const uint64_t raw_size = uint64_t{width} * height * 2;
+    const uint64_t raw_size = uint64_t{layout.width} * layout.height * 2;
     const int files = s.two_files ? 2 : 1;
     for (int f = 0; f < files; ++f) {
         if (raw_size + min_nef_header_bytes > s.file_length[f]) {
@@ -143,9 +186,9 @@ int nef_probe(RunState& run)
         }
         run.info.data_offset[f] = s.file_length[f] - raw_size;
     }
-    run.info.width = width;
-    run.info.height = height;
-    run.info.row_stride = uint64_t{width} * 2;
-    run.info.big_endian = stream.big_endian;
+    run.info.width = layout.width;
+    run.info.height = layout.height;
+    run.info.row_stride = uint64_t{layout.width} * 2;
+    run.info.big_endian = layout.big_endian;
     return 0;
 }

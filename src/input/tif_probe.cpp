@@ -1,5 +1,6 @@
 #include "input/tif_probe.h"
 
+#include "input/image_file.h"
 #include "run/run_state.h"
 
 namespace {
@@ -9,38 +10,59 @@ constexpr uint16_t tag_height = 257;
 constexpr uint16_t tag_strip_offsets = 273;
 constexpr uint16_t tag_strip_byte_counts = 279;
 
-constexpr uint16_t mark_big = 0x4D4D;
-constexpr uint16_t mark_little = 0x4949;
+// Bytes of one sample in the strip.
+constexpr uint64_t sample_bytes = 2;
+
+// Bytes of a strip of 16-bit samples, or false when the number does not fit
+// in 64 bits (no file holds that many: it is a mismatch like any other).
+bool strip_bytes(uint32_t width, uint32_t height, uint64_t& bytes)
+{
+    return !__builtin_mul_overflow(sample_bytes * width, uint64_t{height}, &bytes);
+}
+
+// Whether a strip of that many bytes at the offset ends within the file.
+bool strip_in_file(uint64_t offset, uint64_t bytes, uint64_t file_length)
+{
+    return bytes <= file_length && offset <= file_length - bytes;
+}
 
 // Code of the first failing check of image 2 against image 1, 0 when it fits.
 int second_image_code(RunState& run, uint32_t first_offset)
 {
-    TiffStream& stream = run.stream;
-    std::FILE* file = run.images.file[1];
+    // Image 2 is read in image 1's byte order.
+    TiffStream stream;
+    stream.file = &run.images[1];
+    stream.big_endian = run.stream.big_endian;
+    stream.directory_offset = run.stream.directory_offset;
     int code = 0;
 
-    seek_to(file, 0);
-    const uint16_t mark = read_u16(stream, file);
-    if (stream.big_endian && mark != mark_big)
+    const uint16_t mark = read_u16(stream);
+    if (stream.big_endian && mark != tiff_mark_big)
         return 4;
-    if (!stream.big_endian && mark != mark_little)
+    if (!stream.big_endian && mark != tiff_mark_little)
         return 5;
 
-    if (read_u16(stream, file) != 42)
+    if (read_u16(stream) != 42)
         code = 6;
-    if (read_u32(stream, file) != first_offset)
+    if (read_u32(stream) != first_offset)
         code = 7;
     if (code != 0)
         return code;
 
-    if (!find_ifd_entry(stream, file, tag_width) || entry_value_by_type(stream, stream.entry) != run.info.width)
+    if (!find_ifd_entry(stream, tag_width) || entry_value_by_type(stream, stream.entry) != run.info.width)
         code = 8;
-    if (!find_ifd_entry(stream, file, tag_height) || entry_value_by_type(stream, stream.entry) != run.info.height)
+    if (!find_ifd_entry(stream, tag_height) || entry_value_by_type(stream, stream.entry) != run.info.height)
         code = 9;
-    if (!find_ifd_entry(stream, file, tag_strip_offsets))
+    if (!find_ifd_entry(stream, tag_strip_offsets))
         code = 10;
     else
         run.info.data_offset[1] = entry_value_by_type(stream, stream.entry);
+    // Image 2's samples must all be in the file: a strip that runs past its
+    // end would be measured as zeros.
+    uint64_t bytes = 0;
+    if (code == 0 && !(strip_bytes(run.info.width, run.info.height, bytes) &&
+                       strip_in_file(run.info.data_offset[1], bytes, run.settings.file_length[1])))
+        code = 11;
     return code;
 }
 
@@ -48,8 +70,9 @@ int second_image_code(RunState& run, uint32_t first_offset)
 
 int tif_check_header(RunState& run)
 {
-    std::FILE* file = run.images.file[0];
-    seek_to(file, 0);
+    TiffStream& stream = run.stream;
+    stream.file = &run.images[0];
+    seek_to(stream, 0);
     // Unsigned 32-bit like the offset: a file under 40 bytes wraps to a huge
     // limit and fails later, at its directory.
     const uint64_t length = run.settings.file_length[0];
@@ -57,19 +80,18 @@ int tif_check_header(RunState& run)
                                ? length - tif_min_bytes_after_directory
                                : static_cast<uint32_t>(length - tif_min_bytes_after_directory);
     uint32_t offset = 0;
-    const int code = check_tiff_header(run.stream, file, limit, offset);
+    const int code = check_tiff_header(stream, limit, offset);
     if (code != 0) {
         say(run.console, "Error %d:  File corruption.\n", code);
         return 1;
     }
-    run.stream.directory_offset = offset;
+    stream.directory_offset = offset;
     return 0;
 }
 
 int tif_probe(RunState& run)
 {
     TiffStream& stream = run.stream;
-    std::FILE* file = run.images.file[0];
     RawImageInfo& info = run.info;
     const uint32_t first_offset = static_cast<uint32_t>(stream.directory_offset);
 
@@ -77,7 +99,7 @@ int tif_probe(RunState& run)
     uint32_t values[4] = {};
     const uint16_t tags[4] = {tag_width, tag_height, tag_strip_offsets, tag_strip_byte_counts};
     for (int i = 0; i < 4; ++i) {
-        if (find_ifd_entry(stream, file, tags[i]))
+        if (find_ifd_entry(stream, tags[i]))
             values[i] = entry_value_by_type(stream, stream.entry);
         else
             missing += 1 << i;
@@ -113,8 +135,14 @@ int tif_probe(RunState& run)
 int tif_check_format(RunState& run)
 {
     const RawImageInfo& info = run.info;
-    if (uint64_t{2} * info.width * info.height != info.array_size) {
+    uint64_t bytes = 0;
+    if (!strip_bytes(info.width, info.height, bytes) || bytes != info.array_size) {
         say(run.console, "Error:  TIF files must be monochrome 16-bit.\n");
+        return 1;
+    }
+    // Every sample measured must be in the file.
+    if (!strip_in_file(info.data_offset[0], info.array_size, run.settings.file_length[0])) {
+        say(run.console, "Error:  Image data beyond the end of the file.\n");
         return 1;
     }
     return 0;

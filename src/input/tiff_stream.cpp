@@ -1,55 +1,57 @@
 #include "input/tiff_stream.h"
 
-#include <climits>
+#include "input/image_file.h"
 
 namespace {
 
-// Reads n bytes; missing bytes (end of file) are zero.
-void read_bytes_zero_filled(std::FILE* file, unsigned char* bytes, size_t n)
+// Reads n bytes at the stream's position and moves past them; bytes missing
+// at the end of the file are zero.
+void read_bytes_zero_filled(TiffStream& stream, unsigned char* bytes, size_t n)
 {
-    const size_t got = std::fread(bytes, 1, n, file);
+    const size_t got = stream.file->read_at(stream.position, bytes, n);
     for (size_t i = got; i < n; ++i)
         bytes[i] = 0;
+    stream.position += n;
 }
 
 }  // namespace
 
-uint16_t read_u16(TiffStream& stream, std::FILE* file)
+uint16_t read_u16(TiffStream& stream)
 {
     unsigned char b[2];
-    read_bytes_zero_filled(file, b, 2);
+    read_bytes_zero_filled(stream, b, 2);
     if (stream.big_endian)
         return static_cast<uint16_t>((b[0] << 8) | b[1]);
     return static_cast<uint16_t>((b[1] << 8) | b[0]);
 }
 
-uint32_t read_u32(TiffStream& stream, std::FILE* file)
+uint32_t read_u32(TiffStream& stream)
 {
     unsigned char b[4];
-    read_bytes_zero_filled(file, b, 4);
+    read_bytes_zero_filled(stream, b, 4);
     if (stream.big_endian)
         return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
     return (uint32_t{b[3]} << 24) | (uint32_t{b[2]} << 16) | (uint32_t{b[1]} << 8) | b[0];
 }
 
-HeaderResult read_tiff_header(TiffStream& stream, std::FILE* file, uint32_t& first_offset)
+HeaderResult read_tiff_header(TiffStream& stream, uint32_t& first_offset)
 {
-    const uint16_t mark = read_u16(stream, file);
-    if (mark == 0x4949)
+    const uint16_t mark = read_u16(stream);
+    if (mark == tiff_mark_little)
         stream.big_endian = false;
-    else if (mark == 0x4D4D)
+    else if (mark == tiff_mark_big)
         stream.big_endian = true;
     else
         return HeaderResult::bad_byte_order;
-    if (read_u16(stream, file) != 42)
+    if (read_u16(stream) != 42)
         return HeaderResult::bad_magic;
-    first_offset = read_u32(stream, file);
+    first_offset = read_u32(stream);
     return HeaderResult::ok;
 }
 
-int check_tiff_header(TiffStream& stream, std::FILE* file, uint64_t limit, uint32_t& first_offset)
+int check_tiff_header(TiffStream& stream, uint64_t limit, uint32_t& first_offset)
 {
-    switch (read_tiff_header(stream, file, first_offset)) {
+    switch (read_tiff_header(stream, first_offset)) {
     case HeaderResult::bad_byte_order:
         return 1;
     case HeaderResult::bad_magic:
@@ -60,17 +62,17 @@ int check_tiff_header(TiffStream& stream, std::FILE* file, uint64_t limit, uint3
     return first_offset > limit ? 3 : 0;
 }
 
-bool find_ifd_entry(TiffStream& stream, std::FILE* file, uint16_t tag)
+bool find_ifd_entry(TiffStream& stream, uint16_t tag)
 {
-    seek_to(file, stream.directory_offset);
-    const uint16_t count = read_u16(stream, file);
+    seek_to(stream, stream.directory_offset);
+    const uint16_t count = read_u16(stream);
     if (count == 0 || count > max_directory_entries)
         return false;
     for (uint16_t i = 0; i < count; ++i) {
-        stream.entry.tag = read_u16(stream, file);
-        stream.entry.type = read_u16(stream, file);
-        stream.entry.count = read_u32(stream, file);
-        stream.entry.value = read_u32(stream, file);
+        stream.entry.tag = read_u16(stream);
+        stream.entry.type = read_u16(stream);
+        stream.entry.count = read_u32(stream);
+        stream.entry.value = read_u32(stream);
         if (stream.entry.tag == tag)
             return true;
     }
@@ -84,25 +86,14 @@ uint32_t entry_value_by_type(const TiffStream& stream, const IfdEntry& entry)
     return entry.value;
 }
 
-void seek_to(std::FILE* file, uint64_t offset)
+size_t read_text_line(TiffStream& stream, char* out, size_t max_bytes)
 {
-    // A position the stream cannot take lies past every real file: park at the
-    // end, so that reads give zeros as they do past the end.
-    std::clearerr(file);
-    if (offset > static_cast<uint64_t>(LLONG_MAX) || fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0)
-        fseeko(file, 0, SEEK_END);
-}
-
-size_t read_text_line(std::FILE* file, char* out, size_t max_bytes)
-{
+    const size_t got = stream.file->read_at(stream.position, out, max_bytes);
     size_t n = 0;
-    while (n < max_bytes) {
-        const int c = std::getc(file);
-        if (c == EOF)
-            break;
-        out[n++] = static_cast<char>(c);
-        if (c == '\n')
+    while (n < got) {
+        if (out[n++] == '\n')
             break;
     }
+    stream.position += n;
     return n;
 }

@@ -1,10 +1,13 @@
 // Reads 16- and 32-bit values, TIFF headers and directory entries from an image
-// file in the byte order of the last header read. Bytes past the end of a file
-// read as zero: a short read is never an error here, callers range-check.
+// file in the byte order of the last header read, from a position of its own.
+// Bytes past the end of a file read as zero: a short read is never an error
+// here, callers range-check.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
+
+class ImageFile;
 
 struct IfdEntry {
     uint16_t tag = 0;
@@ -14,7 +17,9 @@ struct IfdEntry {
 };
 
 struct TiffStream {
+    const ImageFile* file = nullptr;
     bool big_endian = true;  // "MM": most significant byte first
+    uint64_t position = 0;   // of the next read
     uint64_t directory_offset = 0;
     IfdEntry entry;          // the entry read last
 };
@@ -27,28 +32,34 @@ constexpr uint16_t max_directory_entries = 200;
 
 constexpr uint16_t tiff_type_short = 3;
 
-uint16_t read_u16(TiffStream& stream, std::FILE* file);
-uint32_t read_u32(TiffStream& stream, std::FILE* file);
+constexpr uint16_t tiff_mark_big = 0x4D4D;     // "MM"
+constexpr uint16_t tiff_mark_little = 0x4949;  // "II"
+
+uint16_t read_u16(TiffStream& stream);
+uint32_t read_u32(TiffStream& stream);
 
 // Reads mark, 42 and first-directory offset from the current position. The
 // mark sets the stream's byte order; on failure nothing more is read.
-HeaderResult read_tiff_header(TiffStream& stream, std::FILE* file, uint32_t& first_offset);
+HeaderResult read_tiff_header(TiffStream& stream, uint32_t& first_offset);
 
 // Reads a header from the current position and numbers its failure: 1 a bad
 // byte-order mark, 2 not 42, 3 a first directory beyond the limit; 0 passes.
-int check_tiff_header(TiffStream& stream, std::FILE* file, uint64_t limit, uint32_t& first_offset);
+int check_tiff_header(TiffStream& stream, uint64_t limit, uint32_t& first_offset);
 
 // Searches the directory at directory_offset for the first entry with the tag.
-// On success the entry is in stream.entry and the file is just behind it.
-bool find_ifd_entry(TiffStream& stream, std::FILE* file, uint16_t tag);
+// On success the entry is in stream.entry and the position just behind it.
+bool find_ifd_entry(TiffStream& stream, uint16_t tag);
 
 // The entry's value read by its type: a SHORT with count 1 is its 16-bit value
 // (the first two bytes of the value field), anything else the 32-bit field.
 uint32_t entry_value_by_type(const TiffStream& stream, const IfdEntry& entry);
 
 // Absolute positioning; positions past the end are fine (reads give zeros).
-void seek_to(std::FILE* file, uint64_t offset);
+inline void seek_to(TiffStream& stream, uint64_t offset)
+{
+    stream.position = offset;
+}
 
 // Reads up to max_bytes bytes, stopping after a newline, as a line read does.
 // Returns the number of bytes read (0 at the end of the file).
-size_t read_text_line(std::FILE* file, char* out, size_t max_bytes);
+size_t read_text_line(TiffStream& stream, char* out, size_t max_bytes);

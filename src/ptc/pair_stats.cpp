@@ -37,12 +37,12 @@ int probe_pair(RunState& run, const std::string& file1, const std::string& file2
     RunSettings& s = run.settings;
     for (int f = 0; f < 2; ++f) {
         const std::string& name = f == 0 ? file1 : file2;
-        run.images.file[f] = open_image_file(name, s.file_length[f]);
-        if (!run.images.file[f]) {
+        if (!run.images[f].open(name)) {
             say(run.console, "Error:  Unable to open %s.\n", name.c_str());
             return 1;
         }
         s.file_name[f] = name;
+        s.file_length[f] = run.images[f].length();
     }
     s.two_files = true;
     if (int status = run.profile.input.check_header(run))
@@ -64,7 +64,7 @@ int probe_pair(RunState& run, const std::string& file1, const std::string& file2
 
 // Shares of both frames' samples at 0, and their largest value with its count,
 // per colour.
-void count_clipping(RunState& run, PairStats& stats)
+bool count_clipping(RunState& run, PairStats& stats)
 {
     const WindowSpec& w = run.window;
     const RawImageInfo& info = run.info;
@@ -75,8 +75,9 @@ void count_clipping(RunState& run, PairStats& stats)
         const int64_t x0 = f == 0 ? w.X : w.X2;
         const int64_t y0 = f == 0 ? w.Y : w.Y2;
         for (int64_t r = 0; r < w.H; ++r) {
-            read_samples(run.images.file[f], sample_offset(info.data_offset[f], info.row_stride, x0, y0 + r), w.W,
-                         info.big_endian, row.data(), scratch);
+            if (!read_sample_rows(run.images[f], sample_offset(info.data_offset[f], info.row_stride, x0, y0 + r),
+                                  info.row_stride, w.W, 1, info.big_endian, row.data(), scratch))
+                return false;
             for (int64_t k = 0; k < w.W; ++k) {
                 const StatColour colour = colour_of(channel_at(y0 + r, x0 + k));
                 const uint16_t dn = row[static_cast<size_t>(k)];
@@ -93,6 +94,7 @@ void count_clipping(RunState& run, PairStats& stats)
         const double both = 2.0 * static_cast<double>(stats.samples[c]);
         stats.zero_share[c] = static_cast<double>(zeros[c]) / both;
     }
+    return true;
 }
 
 }  // namespace
@@ -141,7 +143,12 @@ PairResult measure_pair(const ReaderProfiles& readers, const std::string& file1,
 
     reset_channel_stats(run->stats, window.W, window.H);
     clear_profiles(run->profiles);
-    sample_pass(*run);
+    const ReadOutcome read = sample_pass(*run);
+    if (!read.ok() || !count_clipping(*run, result.stats)) {
+        result.status = 1;
+        result.message = "Error:  Unable to read " + (read.failed_image == 1 ? file2 : file1) + ".\n";
+        return result;
+    }
 
     const ChannelStats& st = run->stats;
     for (int c = 0; c < 3; ++c) {
@@ -152,6 +159,5 @@ PairResult measure_pair(const ReaderProfiles& readers, const std::string& file1,
         result.stats.diff[c] = mean_diff;
         result.stats.var[c] = (st.sum_sq[c] / m - mean_diff * mean_diff) / 2.0;
     }
-    count_clipping(*run, result.stats);
     return result;
 }

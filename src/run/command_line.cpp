@@ -8,20 +8,6 @@
 
 namespace {
 
-std::string upper_cased(const std::string& text)
-{
-    std::string upper = text;
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
-bool has_dot(const std::string& text)
-{
-    return text.find('.') != std::string::npos;
-}
-
 // An absolute path: '/' first and another '/' or a '.' later. Switches written
 // with '/' ("/L", "/W300", "/X=5") have neither.
 bool is_absolute_path(const std::string& arg)
@@ -29,31 +15,16 @@ bool is_absolute_path(const std::string& arg)
     return arg.size() > 1 && arg[0] == '/' && arg.find_first_of("/.", 1) != std::string::npos;
 }
 
-// Tries the name as typed (with the default extension when it has no '.'),
-// then with the lower-case extension, then upper-cased.
-std::FILE* open_named_image(const ProgramProfile& profile, const std::string& arg, uint64_t& length)
-{
-    const bool plain = !has_dot(arg);
-    if (std::FILE* f = open_image_file(plain ? arg + profile.default_extension : arg, length))
-        return f;
-    if (plain)
-        if (std::FILE* f = open_image_file(arg + profile.lower_extension, length))
-            return f;
-    return open_image_file(display_name(profile, arg), length);
-}
-
 void open_image_argument(RunState& run, const std::string& arg, bool& failed)
 {
     RunSettings& s = run.settings;
-    const int index = run.images.file[0] ? 1 : 0;
-    const std::string name = display_name(run.profile, arg);
+    const int index = run.images[0].is_open() ? 1 : 0;
+    const std::string name = shown_image_name(run.profile.naming, arg);
     if (index == 1) {
-        close_image(run.images.file[1]);
+        run.images[1].close();
         s.two_files = false;
     }
-    uint64_t length = 0;
-    std::FILE* file = open_named_image(run.profile, arg, length);
-    if (!file) {
+    if (!open_named_image(run.profile.naming, arg, run.images[index])) {
         if (index == 0) {
             say(run.console, "\nError:  Unable to open %s.\n\n", name.c_str());
             failed = true;
@@ -62,9 +33,8 @@ void open_image_argument(RunState& run, const std::string& arg, bool& failed)
         }
         return;
     }
-    run.images.file[index] = file;
     s.file_name[index] = name;
-    s.file_length[index] = length;
+    s.file_length[index] = run.images[index].length();
     if (index == 1)
         s.two_files = true;
 }
@@ -148,20 +118,16 @@ void apply_switch(RunState& run, char letter, bool has_value, int32_t value)
         if (has_value)
             s.debug_bits = value;
         break;
+    case 'T':
+        if (has_value && value > 0)
+            s.T = value;
+        break;
     default:
         break;
     }
 }
 
 }  // namespace
-
-std::string display_name(const ProgramProfile& profile, const std::string& argument)
-{
-    std::string name = upper_cased(argument);
-    if (!has_dot(argument))
-        name += profile.default_extension;
-    return name;
-}
 
 int32_t switch_value(const char* text)
 {
@@ -184,7 +150,10 @@ int parse_arguments(RunState& run, int argc, const char* const* argv)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string original = argv[i] ? argv[i] : "";
-        std::string arg = upper_cased(original);
+        std::string arg = original;
+        for (char& c : arg)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
         const char c0 = arg.empty() ? '\0' : arg[0];
         const char c1 = arg.size() > 1 ? arg[1] : '\0';
 
@@ -215,7 +184,7 @@ int parse_arguments(RunState& run, int argc, const char* const* argv)
         const int32_t value = has_value ? switch_value(arg.c_str() + 2) : 0;
         apply_switch(run, letter, has_value, value);
     }
-    if (!run.images.file[0]) {
+    if (!run.images[0].is_open()) {
         say(run.console, "%s", run.profile.no_image_error);
         return 1;
     }

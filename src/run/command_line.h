@@ -17,9 +17,5 @@ int parse_arguments(RunState& run, int argc, const char* const* argv);
 
 void print_usage(const ProgramProfile& profile, Console& console);
 
-// The name shown in every report: upper-cased, default extension appended
-// when the argument has no '.'.
-std::string display_name(const ProgramProfile& profile, const std::string& argument);
-
 // strtol semantics from the value text, clamped to the 32-bit range.
 int32_t switch_value(const char* text);

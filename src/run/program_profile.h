@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "input/image_names.h"
+
 struct RunState;
 
 // The input probe of a program, as three steps of the run sequence. Each
@@ -18,8 +20,7 @@ struct InputProbe {
 
 struct ProgramProfile {
     const char* program_name;        // upper-case name in messages, e.g. "QUORVA"
-    const char* default_extension;   // appended to names without '.', e.g. ".NEF"
-    const char* lower_extension;     // tried when the name as typed is not found, e.g. ".nef"
+    ImageNaming naming;              // default extension and the names tried on disk
     const char* const* usage_lines;  // null-terminated; printed one after the other
     const char* no_image_error;      // "\nError:  No image file specified. ..."
     const char* second_file_fallback; // second line of the warning when image 2 cannot be opened
@@ -28,7 +29,7 @@ struct ProgramProfile {
     bool has_second_window;          // U and V place image 2's window apart
     bool even_window_origin;         // X and Y rounded down to even
     InputProbe input;
-    int32_t fixed_saturation_level;  // green saturation level when the probe does not name one
+    int32_t fixed_saturation_level;  // green saturation level when the probe does not name one (-T overrides)
 
     // Console lines.
     const char* ave_label;           // before each channel average: "ave " or "ave = "

@@ -1,37 +1,13 @@
 #include "run/report_files.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "run/run_state.h"
+#include "platform/files.h"
 #include "reports/report_texts.h"
+#include "run/run_state.h"
 
 namespace {
 
 // A log shorter than this has no heading yet.
-constexpr off_t heading_threshold = 8;
-
-bool write_all(int fd, const std::string& text)
-{
-    const char* data = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        const ssize_t done = ::write(fd, data, left);
-        if (done < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (done == 0)
-            return false;
-        data += done;
-        left -= static_cast<size_t>(done);
-    }
-    return true;
-}
+constexpr uint64_t heading_threshold = 8;
 
 }  // namespace
 
@@ -46,15 +22,12 @@ ReportFiles::~ReportFiles()
 bool open_report(ReportFile& file, const char* name)
 {
     file.name = name;
-    file.fd = ::open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    return file.fd >= 0;
+    return platform::open_for_appending(name, file.handle);
 }
 
 void close_report(ReportFile& file)
 {
-    if (file.fd >= 0)
-        ::close(file.fd);
-    file.fd = -1;
+    platform::close_file(file.handle);
 }
 
 bool open_stats_log(ReportFile& file, const char* name, Console& console)
@@ -62,17 +35,17 @@ bool open_stats_log(ReportFile& file, const char* name, Console& console)
     if (!open_report(file, name))
         return false;
     // Runs started together must not head the log twice: test and head under a lock.
-    ::flock(file.fd, LOCK_EX);
-    struct stat info {};
-    if (::fstat(file.fd, &info) == 0 && info.st_size < heading_threshold) {
+    platform::lock_file(file.handle);
+    uint64_t length = 0;
+    if (platform::file_length(file.handle, length) && length < heading_threshold) {
         using namespace report_texts;
         TextBuffer heading;
         add_text(heading, "%s", stats_title);
         add_text(heading, stats_columns_format, stats_columns, stats_columns);
-        if (!write_all(file.fd, heading.text))
+        if (!platform::append_text(file.handle, heading.text))
             note_write_failure(file, console);
     }
-    ::flock(file.fd, LOCK_UN);
+    platform::unlock_file(file.handle);
     return true;
 }
 
@@ -87,7 +60,7 @@ void append_report(RunState& run, ReportFile& file, const TextBuffer& text)
 {
     if (!file.is_open() || text.text.empty())
         return;
-    if (!write_all(file.fd, text.text))
+    if (!platform::append_text(file.handle, text.text))
         note_write_failure(file, run.console);
 }
 

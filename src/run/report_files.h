@@ -5,16 +5,17 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/files.h"
 #include "run/text_out.h"
 
 struct RunState;
 
 struct ReportFile {
-    int fd = -1;
+    platform::FileHandle handle;
     const char* name = "";
     bool write_failed = false;
 
-    bool is_open() const { return fd >= 0; }
+    bool is_open() const { return handle.valid(); }
 };
 
 struct ReportFiles {
@@ -30,7 +31,8 @@ struct ReportFiles {
     ~ReportFiles();
 };
 
-// Opens (creating when missing) for appending; false when it cannot be opened.
+// Opens (creating when missing) for appending; false when it cannot be opened
+// (a named pipe without a reader among them: the open never waits).
 bool open_report(ReportFile& file, const char* name);
 void close_report(ReportFile& file);
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/files.h"
 #include "reports/report_texts.h"
 #include "run/command_line.h"
 #include "run/run_state.h"
@@ -17,6 +18,20 @@ constexpr uint32_t min_image_dim = 2;
 void warn_unable_to_open(RunState& run, const char* name)
 {
     say(run.console, "Warning:  Unable to open %s.\n", name);
+}
+
+// A name as the statistics record holds it: a ',' would add columns and a '"'
+// open a quoted cell, so they become ';' and '\''.
+std::string record_name(const std::string& name)
+{
+    std::string text = name;
+    for (char& c : text) {
+        if (c == ',')
+            c = ';';
+        else if (c == '"')
+            c = '\'';
+    }
+    return text;
 }
 
 // Steps from the report files to the closing fields of the record.
@@ -46,6 +61,8 @@ int run_steps(RunState& run, int argc, const char* const* argv, bool& reached_re
         say(run.console, "Error:  Image must be at least 2x2 pixels.\n");
         return 1;
     }
+    if (s.T > 0)
+        run.info.saturation_level = s.T;
 
     size_window(s, run.info, run.window);
     if (s.hist_enabled)
@@ -84,7 +101,8 @@ int run_steps(RunState& run, int argc, const char* const* argv, bool& reached_re
 
     reset_channel_stats(run.stats, run.window.W, run.window.H);
     clear_profiles(run.profiles);
-    sample_pass(run);
+    if (const ReadOutcome read = sample_pass(run); !read.ok())
+        return unable_to_read(run, read);
 
     reached_reports = true;
     report_channel_stats(run);
@@ -97,7 +115,8 @@ int run_steps(RunState& run, int argc, const char* const* argv, bool& reached_re
     if (s.multi_line) {
         write_row_spectra(run);
         if (run.spectra.span_y > 1) {
-            column_pass(run);
+            if (const ReadOutcome read = column_pass(run); !read.ok())
+                return unable_to_read(run, read);
             write_column_spectra(run);
         }
     }
@@ -109,15 +128,53 @@ void close_record(RunState& run)
 {
     const RunSettings& s = run.settings;
     TextBuffer& record = run.reports.record;
-    add_text(record, ", %s", s.file_name[0].c_str());
+    add_text(record, ", %s", record_name(s.file_name[0]).c_str());
     if (s.two_files)
-        add_text(record, " minus %s", s.file_name[1].c_str());
+        add_text(record, " minus %s", record_name(s.file_name[1]).c_str());
     add_text(record, ", w%ld, h%ld, x%ld, y%ld\n", static_cast<long>(run.window.W), static_cast<long>(run.window.H),
              static_cast<long>(run.window.X), static_cast<long>(run.window.Y));
     append_report(run, run.reports.stats, record);
 }
 
+// Whether everything printed reached the console.
+bool console_written(Console& console)
+{
+    const bool flushed = std::fflush(console.stream) == 0 && !std::ferror(console.stream);
+    return flushed && !console.lost;
+}
+
+int run_on_console(const ProgramProfile& profile, int argc, const char* const* argv, Console console,
+                   const RunOptions& options)
+{
+    auto run = std::make_unique<RunState>(profile, console);
+    run->reference_path = options.reference_path;
+    bool reached_reports = false;
+    int status = run_steps(*run, argc, argv, reached_reports);
+    // A run that reached the reports completes its record line, also when the
+    // normality curves could not be written (status 3); one that could not
+    // read its samples appends nothing more.
+    const bool completed = status == 0 || status == 3;
+    if (reached_reports && completed && run->settings.stats_log && run->reports.stats.is_open())
+        close_record(*run);
+    if (reached_reports && status == 0)
+        say(run->console, "\n");
+    if (status == 0 && any_write_failed(run->reports))
+        status = status_report_incomplete;
+    // A report nobody can see is not a completed run.
+    if (!console_written(run->console) && status == 0) {
+        std::fputs("Warning:  Unable to write standard output.\n", stderr);
+        status = status_report_incomplete;
+    }
+    return status;
+}
+
 }  // namespace
+
+int unable_to_read(RunState& run, const ReadOutcome& read)
+{
+    say(run.console, "Error:  Unable to read %s.\n", run.settings.file_name[read.failed_image].c_str());
+    return 1;
+}
 
 int run_program(const ProgramProfile& profile, int argc, const char* const* argv, std::FILE* console)
 {
@@ -127,18 +184,12 @@ int run_program(const ProgramProfile& profile, int argc, const char* const* argv
 int run_program(const ProgramProfile& profile, int argc, const char* const* argv, std::FILE* console,
                 const RunOptions& options)
 {
-    auto run = std::make_unique<RunState>(profile, Console{console});
-    run->reference_path = options.reference_path;
-    bool reached_reports = false;
-    int status = run_steps(*run, argc, argv, reached_reports);
-    // A run that reached the reports completes its record line, also when the
-    // normality curves could not be written (status 3).
-    if (reached_reports && run->settings.stats_log && run->reports.stats.is_open())
-        close_record(*run);
-    if (reached_reports && status == 0)
-        say(run->console, "\n");
-    if (status == 0 && any_write_failed(run->reports))
-        status = status_report_incomplete;
-    std::fflush(console);
-    return status;
+    return run_on_console(profile, argc, argv, Console{console}, options);
+}
+
+int run_main(const ProgramProfile& profile, int argc, const char* const* argv)
+{
+    Console console{stdout};
+    console.lost = platform::reserve_standard_streams();
+    return run_on_console(profile, argc, argv, console, RunOptions{});
 }

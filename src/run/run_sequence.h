@@ -17,3 +17,7 @@ struct RunOptions {
 
 int run_program(const ProgramProfile& profile, int argc, const char* const* argv, std::FILE* console,
                 const RunOptions& options);
+
+// A program's main(): the run on standard output, which is known to be lost
+// when it was closed at the start.
+int run_main(const ProgramProfile& profile, int argc, const char* const* argv);

@@ -45,6 +45,10 @@ struct RunSettings {
 
     int32_t debug_bits = 0;
 
+    // -T: the level above which a green DN counts as saturated, instead of
+    // the program's own (quorva: the camera table's); 0 keeps that.
+    int32_t T = 0;
+
     // Images: the names as shown (upper-cased, default extension added) and
     // their lengths in bytes, taken when opened.
     bool two_files = false;

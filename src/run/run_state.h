@@ -2,7 +2,7 @@
 // reference to each step.
 #pragma once
 
-#include "input/image_files.h"
+#include "input/image_file.h"
 #include "input/raw_image_info.h"
 #include "input/tiff_stream.h"
 #include "run/program_profile.h"
@@ -20,7 +20,7 @@ struct RunState {
     const ProgramProfile& profile;
     Console console;
     RunSettings settings;
-    ImageFiles images;
+    ImageFile images[2];
     TiffStream stream;
     RawImageInfo info;
     WindowSpec window;
@@ -44,3 +44,7 @@ inline KernelMode kernel_mode(const RunSettings& settings)
 {
     return KernelMode{settings.autocorr, settings.ft_coef};
 }
+
+// Ends a run whose pass could not read its samples: the message naming the
+// image, then status 1.
+int unable_to_read(RunState& run, const ReadOutcome& read);

@@ -19,6 +19,7 @@ void add_text(TextBuffer& buffer, const char* format, ...) RAWSTATS_PRINTF(2, 3)
 // for tests that run a whole program in-process.
 struct Console {
     std::FILE* stream = stdout;
+    bool lost = false;  // known not to reach anyone: standard output was closed
 };
 
 void say(Console& console, const char* format, ...) RAWSTATS_PRINTF(2, 3);

@@ -27,20 +27,21 @@ struct WindowStrip {
     uint16_t at(int64_t row, int64_t column) const { return samples[static_cast<size_t>(row * columns + column)]; }
 };
 
-void read_strip(std::FILE* file, uint64_t data_offset, const RunState& run, int64_t left, int64_t top,
+bool read_strip(const ImageFile& file, uint64_t data_offset, const RunState& run, int64_t left, int64_t top,
                 int64_t count, WindowStrip& strip, std::vector<uint8_t>& scratch)
 {
     const int64_t rows = run.window.H;
     strip.columns = count;
     strip.samples.assign(static_cast<size_t>(rows * count), 0);
-    if (!run.reference_path) {
-        read_sample_rows(file, sample_offset(data_offset, run.info.row_stride, left, top), run.info.row_stride, count,
-                         rows, run.info.big_endian, strip.samples.data(), scratch);
-        return;
-    }
+    if (!run.reference_path)
+        return read_sample_rows(file, sample_offset(data_offset, run.info.row_stride, left, top),
+                                run.info.row_stride, count, rows, run.info.big_endian, strip.samples.data(), scratch);
     for (int64_t r = 0; r < rows; ++r)
-        read_samples(file, sample_offset(data_offset, run.info.row_stride, left, top + r), count,
-                     run.info.big_endian, strip.samples.data() + r * count, scratch);
+        if (!read_sample_rows(file, sample_offset(data_offset, run.info.row_stride, left, top + r),
+                              run.info.row_stride, count, 1, run.info.big_endian, strip.samples.data() + r * count,
+                              scratch))
+            return false;
+    return true;
 }
 
 // Fills lines 0..3 (R, G1, B, G2) with column pair `pair` of the strip: entry
@@ -70,7 +71,7 @@ void load_column_pair(const RunState& run, const WindowStrip& image1, const Wind
 
 }  // namespace
 
-void column_pass(RunState& run)
+ReadOutcome column_pass(RunState& run)
 {
     const WindowSpec& w = run.window;
     const RawImageInfo& info = run.info;
@@ -90,9 +91,13 @@ void column_pass(RunState& run)
     std::vector<uint8_t> scratch;
     for (int64_t left = 0; left < w.W; left += strip_columns) {
         const int64_t count = std::min(strip_columns, w.W - left);
-        read_strip(run.images.file[0], info.data_offset[0], run, w.X + left, w.Y, count, image1, scratch);
-        if (two)
-            read_strip(run.images.file[1], info.data_offset[1], run, w.X2 + left, w.Y2, count, image2, scratch);
+        ReadOutcome read;
+        if (!read_strip(run.images[0], info.data_offset[0], run, w.X + left, w.Y, count, image1, scratch))
+            read.fail(0);
+        if (two && !read_strip(run.images[1], info.data_offset[1], run, w.X2 + left, w.Y2, count, image2, scratch))
+            read.fail(1);
+        if (!read.ok())
+            return read;
         for (int64_t pair = 0; pair < count / 2; ++pair) {
             if (batch == nullptr) {
                 load_column_pair(run, image1, two ? &image2 : nullptr, left, pair, run.profiles.line);
@@ -112,6 +117,7 @@ void column_pass(RunState& run)
         for (int c = 0; c < 4; ++c)
             std::copy(last[c], last[c] + w.H / 2, run.profiles.line[c]);
     }
+    return {};
 }
 
 void write_column_spectra(RunState& run)

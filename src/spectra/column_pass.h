@@ -2,7 +2,10 @@
 // column pair by column pair, and the multi-column table.
 #pragma once
 
+#include "stats/window_reader.h"
+
 struct RunState;
 
-void column_pass(RunState& run);
+// False (with the image) when a sample of the window could not be read.
+ReadOutcome column_pass(RunState& run);
 void write_column_spectra(RunState& run);

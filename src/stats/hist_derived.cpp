@@ -54,6 +54,15 @@ const char* const colour_label[3] = {" Red  ", " Green", " Blue "};
 
 constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
 
+// The DN at which a bin's normal score is fitted: its upper edge, j x B + 1
+// (bin 0 holds DN 0 alone; bin j >= 1 holds DN (j - 1) B + 1 .. j B). The
+// score is the share of samples up to the end of the bin, and with averages
+// reported + 0.5 the edge sits half a DN above the bin's last DN.
+int64_t bin_fit_dn(int32_t j, int32_t width)
+{
+    return int64_t{j} * width + 1;
+}
+
 bool derived_stats_due(const RunState& run)
 {
     if (!(run.stats.n > min_plane_samples))
@@ -92,7 +101,7 @@ uint32_t counted_dn(CfaChannel channel, uint32_t dn, bool o_mode, uint32_t red_r
 }
 
 // Counts image 1's window again into the derived bins; image 2 is never read.
-void count_window(RunState& run)
+ReadOutcome count_window(RunState& run)
 {
     const bool o_mode = run.settings.o_mode;
     const uint32_t red_round = run.profile.o_mode_red_round;
@@ -104,7 +113,9 @@ void count_window(RunState& run)
         std::vector<uint32_t> counted_here;
         const std::vector<uint32_t>* counts = &run.stats.dn_counts;
         if (counts->size() != 4 * size_t{dn_values}) {
-            count_window_values(run, counted_here);
+            const ReadOutcome read = count_window_values(run, counted_here);
+            if (!read.ok())
+                return read;
             counts = &counted_here;
         }
         for (int plane = 0; plane < 4; ++plane) {
@@ -115,7 +126,7 @@ void count_window(RunState& run)
                     histogram_add_many(run.hist, count_plane[colour_of(channel)],
                                        counted_dn(channel, dn, o_mode, red_round), count[dn]);
         }
-        return;
+        return {};
     }
 
     // Sample by sample, in file order.
@@ -125,14 +136,19 @@ void count_window(RunState& run)
     std::vector<uint8_t> scratch;
     for (int64_t r = 0; r < w.H; ++r) {
         const int64_t image_row = w.Y + r;
-        read_samples(run.images.file[0], sample_offset(info.data_offset[0], info.row_stride, w.X, image_row), w.W,
-                     info.big_endian, row.data(), scratch);
+        if (!read_sample_rows(run.images[0], sample_offset(info.data_offset[0], info.row_stride, w.X, image_row),
+                              info.row_stride, w.W, 1, info.big_endian, row.data(), scratch)) {
+            ReadOutcome read;
+            read.fail(0);
+            return read;
+        }
         for (int64_t k = 0; k < w.W; ++k) {
             const CfaChannel channel = channel_at(image_row, w.X + k);
             const uint32_t dn = counted_dn(channel, row[static_cast<size_t>(k)], o_mode, red_round);
             histogram_add(run.hist, count_plane[colour_of(channel)], dn);
         }
     }
+    return {};
 }
 
 void write_normality_curves(RunState& run, const DerivedBins& bins, const float (*z_table)[max_derived_bins])
@@ -202,7 +218,7 @@ LineFit fit_normal_line(const float* scores, int32_t bins, int32_t width, double
         ++j0;
     if (j0 == bins)
         return undefined;
-    const int64_t x0 = j0 == 0 ? 1 : int64_t{j0 - 1} * width + 2;
+    const int64_t x0 = bin_fit_dn(j0, width);
     const double z0 = scores[j0];
 
     double weight_sum = 0;
@@ -212,7 +228,7 @@ LineFit fit_normal_line(const float* scores, int32_t bins, int32_t width, double
         const double zj = scores[j];
         if (!(K - fit_band_width < zj && zj < K))
             continue;
-        const int64_t xj = int64_t{j - 1} * width + 2;
+        const int64_t xj = bin_fit_dn(j, width);
         const double w = std::exp(zj * zj / -2.0);
         weight_sum += w;
         // A bin with the reference score gives a vertical line: no estimate.
@@ -253,7 +269,9 @@ int histogram_derived(RunState& run)
         hist.width = bins.width;
         hist.bins = bins.bins;
         clear_histogram_counts(hist);
-        count_window(run);
+        const ReadOutcome read = count_window(run);
+        if (!read.ok())
+            return unable_to_read(run, read);
 
         // The count grows before each colour and keeps its growth; the step
         // area carries over from colour to colour.

@@ -39,7 +39,8 @@ void normal_scores(const uint32_t* counts, int32_t bins, double total, double& s
 
 // Average and SD from the straight line DN = average + SD x z through the
 // reference bin (first positive score) and each later bin whose score lies
-// in the band K - 1.3 < z < K, weighted by the normal density. NaN when there
+// in the band K - 1.3 < z < K, weighted by the normal density. A bin's score
+// is placed at its upper edge, DN j x width + 1. NaN when there
 // is no reference bin or no bin in the band. With debug set, one line per
 // fitted bin is added to it.
 struct LineFit {

@@ -67,6 +67,7 @@ struct PassPart {
     uint64_t sum_sq[3] = {};           // two images: sum of d x d
     uint64_t sum_dn2[3] = {};          // two images: sum of image 2's DN
     std::vector<int32_t> profile;      // [line][entry] when a profile is on
+    ReadOutcome read;                  // the rows this part could not read
 
     explicit PassPart(const PassShape& shape) : dn_count(count_copies * 4 * dn_values, 0)
     {
@@ -247,13 +248,15 @@ void pass_rows(const PassShape& shape, int64_t first, int64_t last, PassPart& pa
 
     for (int64_t r0 = first; r0 < last; r0 += chunk_rows) {
         const int64_t rows = std::min(chunk_rows, last - r0);
-        read_raw_sample_rows(run.images.file[0],
-                             sample_offset(info.data_offset[0], info.row_stride, w.X, w.Y + r0), info.row_stride,
-                             w.W, rows, image1.data(), scratch);
-        if (shape.two)
-            read_raw_sample_rows(run.images.file[1],
-                                 sample_offset(info.data_offset[1], info.row_stride, w.X2, w.Y2 + r0),
-                                 info.row_stride, w.W, rows, image2.data(), scratch);
+        if (!read_raw_sample_rows(run.images[0], sample_offset(info.data_offset[0], info.row_stride, w.X, w.Y + r0),
+                                  info.row_stride, w.W, rows, image1.data(), scratch))
+            part.read.fail(0);
+        if (shape.two &&
+            !read_raw_sample_rows(run.images[1], sample_offset(info.data_offset[1], info.row_stride, w.X2, w.Y2 + r0),
+                                  info.row_stride, w.W, rows, image2.data(), scratch))
+            part.read.fail(1);
+        if (!part.read.ok())
+            return;
         for (int64_t k = 0; k < rows; ++k) {
             const int64_t r = r0 + k;
             const int64_t image_row = w.Y + r;
@@ -278,7 +281,7 @@ void pass_rows(const PassShape& shape, int64_t first, int64_t last, PassPart& pa
 
 // The sum of d x d of one colour added sample by sample in file order, in
 // double precision: the definition itself, for totals beyond 2^53.
-double ordered_square_sum(const RunState& run, StatColour colour)
+double ordered_square_sum(const RunState& run, StatColour colour, ReadOutcome& read)
 {
     const WindowSpec& w = run.window;
     const RawImageInfo& info = run.info;
@@ -289,11 +292,14 @@ double ordered_square_sum(const RunState& run, StatColour colour)
     double sum = 0.0;
     for (int64_t r = 0; r < w.H; ++r) {
         const int64_t image_row = w.Y + r;
-        read_sample_rows(run.images.file[0], sample_offset(info.data_offset[0], info.row_stride, w.X, image_row),
-                         info.row_stride, w.W, 1, info.big_endian, row1.data(), scratch);
-        if (two)
-            read_sample_rows(run.images.file[1], sample_offset(info.data_offset[1], info.row_stride, w.X2, w.Y2 + r),
-                             info.row_stride, w.W, 1, info.big_endian, row2.data(), scratch);
+        if (!read_sample_rows(run.images[0], sample_offset(info.data_offset[0], info.row_stride, w.X, image_row),
+                              info.row_stride, w.W, 1, info.big_endian, row1.data(), scratch))
+            read.fail(0);
+        if (two && !read_sample_rows(run.images[1], sample_offset(info.data_offset[1], info.row_stride, w.X2, w.Y2 + r),
+                                     info.row_stride, w.W, 1, info.big_endian, row2.data(), scratch))
+            read.fail(1);
+        if (!read.ok())
+            return 0.0;
         for (int64_t k = 0; k < w.W; ++k) {
             if (colour_of(channel_at(image_row, w.X + k)) != colour)
                 continue;
@@ -305,11 +311,11 @@ double ordered_square_sum(const RunState& run, StatColour colour)
     return sum;
 }
 
-double square_sum(const RunState& run, StatColour colour, uint64_t exact)
+double square_sum(const RunState& run, StatColour colour, uint64_t exact, ReadOutcome& read)
 {
     if (exact <= exact_double_limit)
         return static_cast<double>(exact);
-    return ordered_square_sum(run, colour);
+    return ordered_square_sum(run, colour, read);
 }
 
 // Adds the counter copies `from` into the first `size` counters of `into`.
@@ -336,6 +342,7 @@ void merge_parts(std::vector<std::unique_ptr<PassPart>>& parts)
         }
         for (size_t i = 0; i < total.profile.size(); ++i)
             total.profile[i] += part.profile[i];
+        total.read.add(part.read);
     }
 }
 
@@ -369,6 +376,7 @@ void sums_from_counts(RunState& run, const PassShape& shape, PassPart& total)
 // ChannelStats, the histogram and the profiles from the totals.
 void store_results(RunState& run, const PassShape& shape, PassPart& total)
 {
+    ReadOutcome& read = total.read;
     ChannelStats& st = run.stats;
     sums_from_counts(run, shape, total);
     st.zero_count = static_cast<int32_t>(total.zeros);
@@ -377,11 +385,11 @@ void store_results(RunState& run, const PassShape& shape, PassPart& total)
         const StatColour colour = static_cast<StatColour>(c);
         if (shape.two) {
             st.sum_diff[c] = static_cast<double>(total.sum_d[c]);
-            st.sum_sq[c] = square_sum(run, colour, total.sum_sq[c]);
+            st.sum_sq[c] = square_sum(run, colour, total.sum_sq[c], read);
             st.sum_pair[c] = static_cast<double>(total.sum_dn1[c] + total.sum_dn2[c]);
         } else {
             st.sum_diff[c] = static_cast<double>(total.sum_dn1[c]);
-            st.sum_sq[c] = square_sum(run, colour, total.sum_sq1[c]);
+            st.sum_sq[c] = square_sum(run, colour, total.sum_sq1[c], read);
             st.min_dn[c] = total.min_dn1[c];
             st.max_dn[c] = total.max_dn1[c];
         }
@@ -414,12 +422,12 @@ PassShape pass_shape(const RunState& run)
 
 }  // namespace
 
-void counting_sample_pass(RunState& run)
+ReadOutcome counting_sample_pass(RunState& run)
 {
     const RunSettings& s = run.settings;
     const WindowSpec& w = run.window;
     if (w.W <= 0 || w.H <= 0)
-        return;
+        return {};
     const PassShape shape = pass_shape(run);
 
     std::vector<std::unique_ptr<PassPart>> parts;
@@ -452,10 +460,13 @@ void counting_sample_pass(RunState& run)
         });
     }
     merge_parts(parts);
+    if (!parts[0]->read.ok())
+        return parts[0]->read;
     store_results(run, shape, *parts[0]);
+    return parts[0]->read;
 }
 
-void plain_sample_pass(RunState& run)
+ReadOutcome plain_sample_pass(RunState& run)
 {
     const RunSettings& s = run.settings;
     const WindowSpec& w = run.window;
@@ -475,12 +486,15 @@ void plain_sample_pass(RunState& run)
 
     for (int64_t r = 0; r < w.H; ++r) {
         const int64_t image_row = w.Y + r;
-        read_samples(run.images.file[0], sample_offset(info.data_offset[0], info.row_stride, w.X, image_row), w.W,
-                     info.big_endian, row1.data(), scratch);
-        if (two)
-            read_samples(run.images.file[1],
-                         sample_offset(info.data_offset[1], info.row_stride, w.X2, w.Y2 + r), w.W,
-                         info.big_endian, row2.data(), scratch);
+        ReadOutcome read;
+        if (!read_sample_rows(run.images[0], sample_offset(info.data_offset[0], info.row_stride, w.X, image_row),
+                              info.row_stride, w.W, 1, info.big_endian, row1.data(), scratch))
+            read.fail(0);
+        if (two && !read_sample_rows(run.images[1], sample_offset(info.data_offset[1], info.row_stride, w.X2, w.Y2 + r),
+                                     info.row_stride, w.W, 1, info.big_endian, row2.data(), scratch))
+            read.fail(1);
+        if (!read.ok())
+            return read;
         const int64_t p = r / 2;
         for (int64_t k = 0; k < w.W; ++k) {
             const CfaChannel c = channel_at(image_row, w.X + k);
@@ -519,6 +533,7 @@ void plain_sample_pass(RunState& run)
         if ((r & 1) != 0 && row_steps)
             row_pair_step(run);
     }
+    return {};
 }
 
 
@@ -533,18 +548,17 @@ void reset_channel_stats(ChannelStats& stats, int64_t W, int64_t H)
     }
 }
 
-void sample_pass(RunState& run)
+ReadOutcome sample_pass(RunState& run)
 {
     // Below this many samples the fixed cost of the per-value counters and
     // the workers outweighs what they save: the plain pass is quicker.
     constexpr int64_t small_window_samples = int64_t{1} << 16;
     if (run.reference_path || run.window.W * run.window.H < small_window_samples)
-        plain_sample_pass(run);
-    else
-        counting_sample_pass(run);
+        return plain_sample_pass(run);
+    return counting_sample_pass(run);
 }
 
-void count_window_values(const RunState& run, std::vector<uint32_t>& counts)
+ReadOutcome count_window_values(const RunState& run, std::vector<uint32_t>& counts)
 {
     PassShape shape{};
     shape.run = &run;
@@ -562,6 +576,7 @@ void count_window_values(const RunState& run, std::vector<uint32_t>& counts)
     merge_parts(parts);
     counts = std::move(parts[0]->dn_count);
     counts.resize(4 * dn_values);
+    return parts[0]->read;
 }
 
 void histogram_add_many(HistogramSet& hist, CfaChannel plane, int64_t dn, uint32_t n)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "stats/cfa.h"
+#include "stats/window_reader.h"
 
 struct HistogramSet;
 struct RunState;
@@ -32,18 +33,19 @@ constexpr uint32_t min_dn_start = 65536;
 
 void reset_channel_stats(ChannelStats& stats, int64_t W, int64_t H);
 
-void sample_pass(RunState& run);
+// False (with the image) when a sample of the window could not be read.
+ReadOutcome sample_pass(RunState& run);
 
 // The two forms of the pass, with the same results bit for bit: counting
 // every sample of image 1 at its value, on all workers (large windows); and
 // each sample read, used and dropped in file order (small windows, and the
 // reference the other is held against).
-void counting_sample_pass(RunState& run);
-void plain_sample_pass(RunState& run);
+ReadOutcome counting_sample_pass(RunState& run);
+ReadOutcome plain_sample_pass(RunState& run);
 
 // How often each DN occurs in image 1's window, per plane:
 // counts[plane x 65536 + DN]. Read as the sample pass reads, on all workers.
-void count_window_values(const RunState& run, std::vector<uint32_t>& counts);
+ReadOutcome count_window_values(const RunState& run, std::vector<uint32_t>& counts);
 
 // Adds n samples of the DN to the plane's counters: n calls of histogram_add.
 void histogram_add_many(HistogramSet& hist, CfaChannel plane, int64_t dn, uint32_t n);

@@ -117,7 +117,22 @@ INSTANTIATE_TEST_SUITE_P(
                  "File:  A.TIF, TIF array size=64 bytes\n"
                  "Image 8x8, Window 8x8, X=0, Y=0\n"
                  "Error:  TIF files must be monochrome 16-bit.\n",
-                 {{"RCDN.CSV", ""}}}),
+                 {{"RCDN.CSV", ""}}},
+        // A control character shows as '?' everywhere; in the record a ',' would
+        // add columns and a '"' open a quoted cell. Profiles: each plane's mean
+        // over the window's 4 rows (two samples of 1, 2, 3 or 4 per column pair).
+        WholeRun{"names_that_would_break_the_reports", quorva_profile,
+                 {{"a,b\"c\x01" "d.NEF", nef(4, 4, 1, 2, 3, 4)}}, {"a,b\"c\x01" "d", "-L", "-R"}, 0,
+                 "Camera:  NIKON D800    File:  A,B\"C?D.NEF\nImage 4x4, Window 4x4 at X=0 Y=0\n"
+                 " Red   ave   1.5, SD 0.00, Max 1, Min 1\n"
+                 " Green ave   3.5, SD 1.00, Max 4, Min 2\n"
+                 " Blue  ave   3.5, SD 0.00, Max 3, Min 3\n\n",
+                 {{"QUORVA.CSV", heading + "  1.50,  3.50,  3.50, 0.00, 1.00, 0.00, 0.0, 0.0, , , , , , , , "
+                                           "A;B'C?D.NEF, w4, h4, x0, y0\n"},
+                  {"RCDN.CSV", "Ave-row DN values, file A,B\"C?D.NEF, Window 4x4 at X=0 Y=0\n"
+                               "  x,        R,        G1,         B,        G2\n"
+                               "    0,     1.000,     2.000,     3.000,     4.000\n"
+                               "    2,     1.000,     2.000,     3.000,     4.000\n"}}}),
     [](const testing::TestParamInfo<WholeRun>& param) { return std::string(param.param.name); });
 
 TEST(VeldixRun, SecondWindowFollowsTheFirstWindowsMosaicPhase)
@@ -144,6 +159,9 @@ TEST(QuorvaRun, ClippingCountsGreenZerosAndValuesAboveTheCameraLevel)
     const CapturedRun sat = run_captured(quorva_profile(), {"s", "-L"});
     EXPECT_NE(sat.out.find("Green Saturation rate = 50.0 percent\n"), std::string::npos) << sat.out;
     EXPECT_EQ(sat.out.find("DN=0"), std::string::npos);  // only green zeros count
+    // -T puts the level elsewhere: Z's G2 at 9 is above 8.
+    EXPECT_NE(run_captured(quorva_profile(), {"z", "-T8"}).out.find("Green Saturation rate = 50.0 percent\n"),
+              std::string::npos);
     const CapturedRun zero = run_captured(quorva_profile(), {"z", "-L"});
     EXPECT_NE(zero.out.find("Green DN=0 rate = 50.0 percent\n"), std::string::npos) << zero.out;
     EXPECT_EQ(dir.read("QUORVA.CSV"),

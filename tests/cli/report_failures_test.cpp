@@ -1,4 +1,5 @@
 // Report files that cannot be written: the loss is reported, never silent.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -94,6 +95,61 @@ TEST(ReportFailures, UnwritableHistogramLogForNormalityCurvesEndsWithStatus3AndA
     ASSERT_GT(log.size(), end.size());
     EXPECT_EQ(log.substr(log.size() - end.size()), end);
     EXPECT_NE(log.find(", From Hist:, "), std::string::npos);
+}
+
+TEST(ReportFailures, NamedPipeWithoutReaderIsAReportThatCannotBeOpened)
+{
+    ScratchDir dir;
+    dir.put("A.NEF", rawgen::make_nef(planes));
+    for (const char* name : {"QUORVA.CSV", "RCDN.CSV"})
+        ASSERT_EQ(::mkfifo((dir.path() + "/" + name).c_str(), 0644), 0);
+    const CapturedRun run = run_captured(quorva_profile(), {"a", "-L", "-R"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.substr(0, run.out.find("Image")),
+              "Warning:  Unable to open QUORVA.CSV.\n"
+              "Camera:  NIKON D800    File:  A.NEF\n"
+              "Warning:  Unable to open RCDN.CSV.\n");
+}
+
+// Runs quorva on A.NEF in a child process whose standard output is the file
+// given, or closed (null, standard input too); returns its status and what it
+// said on standard error.
+std::pair<int, std::string> run_with_stdout(const char* path)
+{
+    std::FILE* errors = std::tmpfile();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(::fileno(errors), 2);
+        ::close(1);
+        if (!path)
+            ::close(0);
+        else if (::open(path, O_WRONLY) != 1)
+            ::_exit(99);
+        const char* argv[] = {"quorva", "a", "-L", nullptr};
+        ::_exit(run_main(quorva_profile(), 3, argv));
+    }
+    int status = -1;
+    ::waitpid(pid, &status, 0);
+    std::string said;
+    std::rewind(errors);
+    for (int c; (c = std::fgetc(errors)) != EOF;)
+        said += static_cast<char>(c);
+    std::fclose(errors);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, said};
+}
+
+TEST(ReportFailures, ConsoleThatCannotBeWrittenEndsWithStatus4AndSaysSoOnStandardError)
+{
+    ScratchDir dir;
+    dir.put("A.NEF", rawgen::make_nef(planes));
+    const std::string said = "Warning:  Unable to write standard output.\n";
+    if (::access("/dev/full", W_OK) == 0)
+        EXPECT_EQ(run_with_stdout("/dev/full"), std::pair(4, said));
+    // Closed: nothing the run opens may take its place (the image would take
+    // standard input's, the log standard output's, and get the console's lines).
+    EXPECT_EQ(run_with_stdout(nullptr), std::pair(4, said));
+    EXPECT_EQ(dir.read("QUORVA.CSV").find("Camera"), std::string::npos);
+    EXPECT_EQ(run_with_stdout("/dev/null"), std::pair(0, std::string()));
 }
 
 }  // namespace

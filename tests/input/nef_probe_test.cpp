@@ -95,6 +95,62 @@ TEST(NefProbe, SecondFileIsSizeTestedAndTakesItsSamplesFromItsOwnEnd)
     EXPECT_NE(run.out.find(" Red   ave 101.5, SD 0.00, SNR 101500.0, diff =   2.0\n"), std::string::npos) << run.out;
 }
 
+struct SecondNefCase {
+    const char* name;
+    uint32_t width, height;
+    void (*change)(rawgen::NefOptions&);
+    bool compatible;
+};
+
+class SecondNef : public testing::TestWithParam<SecondNefCase> {};
+
+// Image 2 is walked like image 1, silently; one that is no NEF of image 1's
+// size and sample byte order is dropped with a warning, never subtracted.
+TEST_P(SecondNef, IsSubtractedOnlyWhenItMatchesTheFirst)
+{
+    const SecondNefCase& c = GetParam();
+    ScratchDir dir;
+    dir.put("A.NEF", rawgen::make_nef(gradient(8, 6)));
+    rawgen::NefOptions options;
+    options.model = "NIKON D3X";  // another camera's model is never looked at
+    c.change(options);
+    dir.put("B.NEF", rawgen::make_nef(gradient(c.width, c.height), options));
+    const CapturedRun run = quorva({"a", "b", "-L"});
+    EXPECT_EQ(run.status, 0);
+    const std::string head = "Camera:  NIKON D800    File:  A.NEF minus B.NEF\n";
+    const std::string log = dir.read("QUORVA.CSV");
+    if (c.compatible) {
+        EXPECT_EQ(run.out.substr(0, head.size() + 5), head + "Image") << run.out;
+        EXPECT_TRUE(log.ends_with(", A.NEF minus B.NEF, w8, h6, x0, y0\n")) << log;
+    } else {
+        EXPECT_EQ(run.out.substr(0, run.out.find("Image")),
+                  head + "Warning:  File 2 incompatible.  Computing single-file statistics.\n");
+        // Image 1 alone: red at x = 0, 2, 4, 6 and y = 0, 2, 4 is 100 + x + 10 y.
+        EXPECT_NE(run.out.find(" Red   ave 123.5, SD 16.48, Max 146, Min 100\n"), std::string::npos) << run.out;
+        EXPECT_TRUE(log.ends_with(", A.NEF, w8, h6, x0, y0\n")) << log;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Walk, SecondNef,
+    testing::Values(SecondNefCase{"same", 8, 6, [](rawgen::NefOptions&) {}, true},
+                    SecondNefCase{"other_file_order", 8, 6, [](rawgen::NefOptions& o) { o.file_big_endian = false; },
+                                  true},
+                    SecondNefCase{"wider", 10, 6, [](rawgen::NefOptions&) {}, false},
+                    SecondNefCase{"taller", 8, 8, [](rawgen::NefOptions&) {}, false},
+                    SecondNefCase{"other_sample_order", 8, 6,
+                                  [](rawgen::NefOptions& o) { o.maker_big_endian = false; }, false},
+                    SecondNefCase{"bad_header", 8, 6, [](rawgen::NefOptions& o) { o.file_magic = 43; }, false},
+                    SecondNefCase{"directory_past_1000", 8, 6,
+                                  [](rawgen::NefOptions& o) { o.first_ifd_offset = 1001; }, false},
+                    SecondNefCase{"no_maker_note", 8, 6, [](rawgen::NefOptions& o) { o.omit_maker_note = true; },
+                                  false},
+                    SecondNefCase{"maker_directory_past_1000", 8, 6,
+                                  [](rawgen::NefOptions& o) { o.maker_ifd_offset = 1001; }, false},
+                    SecondNefCase{"size_entry_of_6_values", 8, 6,
+                                  [](rawgen::NefOptions& o) { o.size_entry_count = 6; }, false}),
+    [](const testing::TestParamInfo<SecondNefCase>& param) { return param.param.name; });
+
 TEST(NefProbe, SamplesAreReadInTheMakerNotesByteOrder)
 {
     for (bool file_big : {true, false})

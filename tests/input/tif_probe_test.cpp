@@ -87,21 +87,28 @@ INSTANTIATE_TEST_SUITE_P(
                     SecondImageCase{"no_strip_offset", {}, {.omit_strip_offset = true}, 8, 8, 10},
                     SecondImageCase{"other_height_no_strip", {}, {.omit_strip_offset = true}, 8, 10, 10},
                     SecondImageCase{"byte_count_never_compared", {}, {.strip_byte_count = 3}, 8, 8, 0},
-                    SecondImageCase{"short_entries", {}, {.short_entries = true}, 8, 8, 0}),
+                    SecondImageCase{"short_entries", {}, {.short_entries = true}, 8, 8, 0},
+                    // Its samples must be in the file, checked only once all else fits.
+                    SecondImageCase{"strip_one_byte_short", {}, {.raw_bytes_delta = -1}, 8, 8, 11},
+                    SecondImageCase{"strip_past_the_end", {}, {.strip_offset = 0xFFFFFF00u}, 8, 8, 11},
+                    SecondImageCase{"other_height_and_strip_short", {}, {.raw_bytes_delta = -1}, 8, 10, 9}),
     [](const testing::TestParamInfo<SecondImageCase>& param) { return std::string(param.param.name); });
 
-TEST(TifProbe, SamplesBeyondTheEndOfTheFileReadAsZero)
+TEST(TifProbe, ImageDataBeyondTheEndOfTheFileIsNeverMeasured)
 {
     ScratchDir dir;
-    // The lower half of an 8 x 8 image missing, or the strip far past the end.
-    for (const auto& [options, red, rate] :
-         {std::tuple{rawgen::TiffOptions{.raw_bytes_delta = -2 * 8 * 4}, "  5.5, SD 5.00, Max 10, Min 0", "50.0"},
-          {{.strip_offset = 0xFFFFFF00u}, "  0.5, SD 0.00, Max 0, Min 0", "100.0"}}) {
+    // The last byte missing, the strip one byte further on than its data, or
+    // far past the end: after the format test, an error and nothing measured.
+    for (const rawgen::TiffOptions& options : {rawgen::TiffOptions{.raw_bytes_delta = -1},
+                                               rawgen::TiffOptions{.strip_offset = 1377, .data_at = 1376},
+                                               rawgen::TiffOptions{.strip_offset = 0xFFFFFF00u}}) {
         dir.put("A.TIF", rawgen::make_tiff(flat(8, 8, 10), options));
-        const CapturedRun run = veldix({"a"});
-        EXPECT_EQ(run.status, 0);
-        EXPECT_NE(run.out.find(std::string(" Red   ave = ") + red + "\n"), std::string::npos) << run.out;
-        EXPECT_NE(run.out.find(std::string("Green DN=0 rate = ") + rate + " percent\n"), std::string::npos);
+        const CapturedRun run = veldix({"a", "-L"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "File:  A.TIF, TIF array size=128 bytes\n"
+                           "Image 8x8, Window 8x8, X=0, Y=0\n"
+                           "Error:  Image data beyond the end of the file.\n");
+        EXPECT_FALSE(dir.read("VELDIX.CSV").ends_with("y0\n"));
     }
 }
 

@@ -1,22 +1,31 @@
 // Values, headers and directory entries in either byte order.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <vector>
 
+#include "input/image_file.h"
 #include "input/tiff_stream.h"
+#include "support/run_capture.h"
 
 namespace {
 
-// A read-only stream over the bytes, closed at the end of the scope.
+// The bytes as an image file, removed at the end of the scope.
 struct ByteFile {
-    explicit ByteFile(const std::vector<uint8_t>& bytes) : file(std::tmpfile())
+    explicit ByteFile(const std::vector<uint8_t>& bytes)
     {
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::rewind(file);
+        dir.put("bytes", bytes);
+        file.open(dir.path() + "/bytes");
     }
-    ~ByteFile() { std::fclose(file); }
-    std::FILE* file;
+    // A stream over the file in the given byte order, at offset 0.
+    TiffStream stream(bool big = true) const
+    {
+        TiffStream s;
+        s.file = &file;
+        s.big_endian = big;
+        return s;
+    }
+    ScratchDir dir;
+    ImageFile file;
 };
 
 TiffStream in_order(bool big)
@@ -55,30 +64,30 @@ std::vector<IfdEntry> numbered_entries(int n)
 TEST(TiffStream, ReadsValuesInEitherByteOrderAndZerosPastTheEnd)
 {
     ByteFile f({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC});
-    TiffStream big = in_order(true), little = in_order(false);
-    EXPECT_EQ(read_u16(big, f.file), 0x1234);
-    EXPECT_EQ(read_u32(big, f.file), 0x56789ABCu);
-    std::rewind(f.file);
-    EXPECT_EQ(read_u16(little, f.file), 0x3412);
-    EXPECT_EQ(read_u32(little, f.file), 0xBC9A7856u);
+    TiffStream big = f.stream(true), little = f.stream(false);
+    EXPECT_EQ(read_u16(big), 0x1234);
+    EXPECT_EQ(read_u32(big), 0x56789ABCu);
+    EXPECT_EQ(read_u16(little), 0x3412);
+    EXPECT_EQ(read_u32(little), 0xBC9A7856u);
 
     // Short reads: the bytes there keep their place, the missing ones are zero.
     ByteFile one({0xAB});
-    EXPECT_EQ(read_u16(big, one.file), 0xAB00);
-    std::rewind(one.file);
-    EXPECT_EQ(read_u16(little, one.file), 0x00AB);
-    std::rewind(one.file);
-    EXPECT_EQ(read_u32(big, one.file), 0xAB000000u);
-    std::rewind(one.file);
-    EXPECT_EQ(read_u32(little, one.file), 0x000000ABu);
-    EXPECT_EQ(read_u16(big, one.file), 0u);  // nothing left
+    TiffStream s = one.stream(true);
+    EXPECT_EQ(read_u16(s), 0xAB00);
+    s = one.stream(false);
+    EXPECT_EQ(read_u16(s), 0x00AB);
+    s = one.stream(true);
+    EXPECT_EQ(read_u32(s), 0xAB000000u);
+    s = one.stream(false);
+    EXPECT_EQ(read_u32(s), 0x000000ABu);
+    EXPECT_EQ(read_u16(s), 0u);  // nothing left
 
-    seek_to(f.file, 1000);
-    EXPECT_EQ(read_u16(big, f.file), 0u);
-    seek_to(f.file, UINT64_MAX);
-    EXPECT_EQ(read_u32(big, f.file), 0u);
-    seek_to(f.file, 1);
-    EXPECT_EQ(read_u16(big, f.file), 0x3456u);
+    seek_to(big, 1000);
+    EXPECT_EQ(read_u16(big), 0u);
+    seek_to(big, UINT64_MAX - 1);
+    EXPECT_EQ(read_u16(big), 0u);
+    seek_to(big, 1);
+    EXPECT_EQ(read_u16(big), 0x3456u);
 }
 
 TEST(TiffStream, HeaderSetsByteOrderAndReportsEachFailure)
@@ -86,7 +95,10 @@ TEST(TiffStream, HeaderSetsByteOrderAndReportsEachFailure)
     TiffStream stream;
     uint32_t offset = 0;
     const auto header = [&](const std::vector<uint8_t>& bytes) {
-        return read_tiff_header(stream, ByteFile(bytes).file, offset);
+        ByteFile f(bytes);
+        stream.file = &f.file;
+        stream.position = 0;
+        return read_tiff_header(stream, offset);
     };
     EXPECT_EQ(header({'I', 'I', 42, 0, 0x10, 0x20, 0, 0}), HeaderResult::ok);
     EXPECT_FALSE(stream.big_endian);
@@ -104,18 +116,18 @@ TEST(TiffStream, DirectoryOf200EntriesIsSearchedCompletelyAndOf201OrNoneNotAtAll
 {
     for (bool big : {true, false}) {
         ByteFile f(directory(big, numbered_entries(200), 200));
-        TiffStream stream = in_order(big);
-        ASSERT_TRUE(find_ifd_entry(stream, f.file, 1199));
+        TiffStream stream = f.stream(big);
+        ASSERT_TRUE(find_ifd_entry(stream, 1199));
         EXPECT_EQ(stream.entry.value, 199u);
         EXPECT_EQ(stream.entry.type, 4);
-        EXPECT_FALSE(find_ifd_entry(stream, f.file, 999));
+        EXPECT_FALSE(find_ifd_entry(stream, 999));
         EXPECT_EQ(stream.entry.tag, 1199);  // the last entry read stays
     }
     for (uint16_t declared : {uint16_t{201}, uint16_t{0}, uint16_t{65535}}) {
         ByteFile f(directory(true, numbered_entries(201), declared));
-        TiffStream stream;
+        TiffStream stream = f.stream();
         stream.entry = {1, 2, 3, 4};
-        EXPECT_FALSE(find_ifd_entry(stream, f.file, 1000)) << declared;
+        EXPECT_FALSE(find_ifd_entry(stream, 1000)) << declared;
         EXPECT_EQ(stream.entry.tag, 1) << "entry untouched";
     }
 }
@@ -126,11 +138,11 @@ TEST(TiffStream, FirstOfDuplicateTagsWinsAndSearchStartsAtTheDirectory)
     const auto dir = directory(false, {{5, 3, 1, 11}, {7, 4, 1, 22}, {7, 4, 1, 33}}, 3);
     bytes.insert(bytes.end(), dir.begin(), dir.end());
     ByteFile f(bytes);
-    TiffStream stream = in_order(false);
+    TiffStream stream = f.stream(false);
     stream.directory_offset = 6;
-    ASSERT_TRUE(find_ifd_entry(stream, f.file, 7));
+    ASSERT_TRUE(find_ifd_entry(stream, 7));
     EXPECT_EQ(stream.entry.value, 22u);
-    EXPECT_EQ(std::ftell(f.file), 6 + 2 + 24);  // just behind the entry
+    EXPECT_EQ(stream.position, 6u + 2 + 24);  // just behind the entry
 }
 
 TEST(TiffStream, DirectoryCutShortReadsZeros)
@@ -138,10 +150,10 @@ TEST(TiffStream, DirectoryCutShortReadsZeros)
     auto bytes = directory(true, numbered_entries(3), 3);
     bytes.resize(2 + 12 + 6);  // second entry cut inside its count
     ByteFile f(bytes);
-    TiffStream stream;
-    EXPECT_FALSE(find_ifd_entry(stream, f.file, 1002));
+    TiffStream stream = f.stream();
+    EXPECT_FALSE(find_ifd_entry(stream, 1002));
     EXPECT_EQ(stream.entry.tag, 0);
-    EXPECT_TRUE(find_ifd_entry(stream, f.file, 0));  // a zero-filled entry has tag 0
+    EXPECT_TRUE(find_ifd_entry(stream, 0));  // a zero-filled entry has tag 0
 }
 
 TEST(TiffStream, ShortEntriesAreReadByTheirType)

@@ -109,6 +109,15 @@ TEST_F(CommandLine, FlagSwitchesAndSpectrumValues)
     EXPECT_EQ(settings({"-D16"}).debug_bits, 16);
 }
 
+TEST_F(CommandLine, SaturationLevelTakesOnlyPositiveValuesInEveryForm)
+{
+    for (const auto& [args, t] : std::vector<std::pair<std::vector<std::string>, int32_t>>{
+             {{"-T3950"}, 3950}, {{"/t3950"}, 3950}, {{"T=3950"}, 3950}, {{"-T"}, 0}, {{"-TX"}, 0},
+             {{"-T0"}, 0}, {{"-T-5"}, 0}, {{"-T100", "-T50"}, 50}, {{"-T100", "-T0"}, 100}}) {
+        EXPECT_EQ(settings(args).T, t) << args.back();
+    }
+}
+
 TEST_F(CommandLine, UnknownLettersAndEqualsSwitchesHaveNoEffect)
 {
     const RunSettings defaults = settings({});
@@ -127,13 +136,17 @@ TEST_F(CommandLine, SecondWindowSwitchesBelongToVeldixOnly)
     EXPECT_EQ(std::pair(v.X2, v.Y2), std::pair(10, 12));
 }
 
-TEST_F(CommandLine, NamesAreShownUpperCasedWithTheDefaultExtension)
+TEST_F(CommandLine, NamesAreShownUpperCasedWithTheDefaultExtensionAndNoControlCharacters)
 {
-    EXPECT_EQ(display_name(quorva_profile(), "dsc_0001"), "DSC_0001.NEF");
-    EXPECT_EQ(display_name(veldix_profile(), "dsc_0001"), "DSC_0001.TIF");
-    EXPECT_EQ(display_name(quorva_profile(), "dsc_0001.raw"), "DSC_0001.RAW");
-    EXPECT_EQ(display_name(quorva_profile(), "..\\dsc_0001"), "..\\DSC_0001");
-    EXPECT_EQ(display_name(quorva_profile(), ""), ".NEF");
+    const ImageNaming& nef = quorva_profile().naming;
+    EXPECT_EQ(shown_image_name(nef, "dsc_0001"), "DSC_0001.NEF");
+    EXPECT_EQ(shown_image_name(veldix_profile().naming, "dsc_0001"), "DSC_0001.TIF");
+    EXPECT_EQ(shown_image_name(nef, "dsc_0001.raw"), "DSC_0001.RAW");
+    // Only a '.' in the last path component stops the extension.
+    EXPECT_EQ(shown_image_name(nef, "./demo/dark1"), "./DEMO/DARK1.NEF");
+    EXPECT_EQ(shown_image_name(nef, "my.folder/dark1"), "MY.FOLDER/DARK1.NEF");
+    EXPECT_EQ(shown_image_name(nef, ""), ".NEF");
+    EXPECT_EQ(shown_image_name(nef, std::string("a\nb\x1f\x7f\tc", 7)), "A?B???C.NEF");
 }
 
 TEST_F(CommandLine, OpensTheNameAsTypedThenWithLowerExtensionThenUpperCased)
@@ -149,13 +162,39 @@ TEST_F(CommandLine, OpensTheNameAsTypedThenWithLowerExtensionThenUpperCased)
     EXPECT_EQ(upper.run->settings.file_length[0], 1u);
 }
 
+TEST_F(CommandLine, LastResortFindsTheNameInItsDirectoryWhateverItsCase)
+{
+    ASSERT_EQ(::mkdir((dir.path() + "/demo").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((dir.path() + "/demo/Dark2.nef").c_str(), 0755), 0);  // not a regular file
+    dir.put("demo/DARK1.NEF", {1});
+    dir.put("demo/dark2.Nef", {1, 2});
+    dir.put("demo/DaRk3.NeF", {1, 2, 3});
+    dir.put("demo/dARK3.nEF", {1, 2, 3, 4});
+    dir.put("dsc_0001.tiff", {1, 2, 3, 4, 5});
+    dir.put("Photo.Raw", {1, 2, 3, 4, 5, 6});
+    const auto length = [&](const ProgramProfile& profile, const std::string& arg) -> int {
+        const Parsed p = parse(profile, {arg});
+        return p.status == continue_run ? static_cast<int>(p.run->settings.file_length[0]) : -1;
+    };
+    EXPECT_EQ(length(quorva_profile(), "demo/dark1"), 1);
+    EXPECT_EQ(length(quorva_profile(), "./demo/dark1"), 1);
+    EXPECT_EQ(length(quorva_profile(), "demo/dark2"), 2);  // the directory of that name is passed over
+    EXPECT_EQ(length(quorva_profile(), "demo/dark3"), 3);  // the first in byte order of the names
+    EXPECT_EQ(length(quorva_profile(), "DEMO/dark1"), -1);  // the directory part is taken as typed
+    EXPECT_EQ(length(veldix_profile(), "dsc_0001"), 5);     // ".tiff" as the converter writes it
+    EXPECT_EQ(length(quorva_profile(), "dsc_0001"), -1);
+    EXPECT_EQ(length(quorva_profile(), "photo.raw"), 6);
+    const Parsed shown = parse(veldix_profile(), {"dsc_0001"});
+    EXPECT_EQ(shown.run->settings.file_name[0], "DSC_0001.TIF");
+}
+
 TEST_F(CommandLine, AbsolutePathsAreFileNames)
 {
     const std::string path = dir.path() + "/IMG.NEF";
     const Parsed p = parse(quorva_profile(), {path, "/L"});
     EXPECT_EQ(p.status, continue_run) << p.out;
     EXPECT_TRUE(p.run->settings.stats_log);
-    EXPECT_NE(p.run->images.file[0], nullptr);
+    EXPECT_TRUE(p.run->images[0].is_open());
 }
 
 TEST_F(CommandLine, ThirdNameReplacesTheSecond)

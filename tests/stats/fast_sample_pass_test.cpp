@@ -11,6 +11,7 @@
 
 #include "program_profiles.h"
 #include "run/run_state.h"
+#include "spectra/column_pass.h"
 #include "stats/sample_pass.h"
 #include "support/run_capture.h"
 
@@ -47,11 +48,12 @@ std::unique_ptr<RunState> expect_same_passes(const Setup& setup, const std::stri
         run->info.saturation_level = 15400;
         setup(*run);
         run->info.row_stride = 2 * uint64_t{run->info.width};
-        run->images.file[0] = std::fopen("IMG1.RAW", "rb");
+        run->images[0].open("IMG1.RAW");
         if (run->settings.two_files)
-            run->images.file[1] = std::fopen("IMG2.RAW", "rb");
+            run->images[1].open("IMG2.RAW");
         reset_channel_stats(run->stats, run->window.W, run->window.H);
-        reference ? plain_sample_pass(*run) : counting_sample_pass(*run);
+        const ReadOutcome read = reference ? plain_sample_pass(*run) : counting_sample_pass(*run);
+        EXPECT_TRUE(read.ok()) << what;
         runs[reference] = std::move(run);
     }
     const RunState &fast = *runs[0], &reference = *runs[1];
@@ -199,6 +201,44 @@ TEST(FastSamplePass, SquareSumsBeyondTwoToTheFiftyThree)
             }
         EXPECT_GT(exact, uint64_t{1} << 53);
         EXPECT_NE(static_cast<double>(exact), fast->stats.sum_sq[Green]);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A file cut one byte short of the window's last sample (as a file that shrank
+// while it was read): every pass that reads the window says which image it
+// could not read, instead of measuring zeros.
+TEST(SamplePasses, FailOnASampleThatIsNotInTheFileAndNameItsImage)
+{
+    ScratchDir dir;
+    std::mt19937 rng(4);
+    const uint32_t width = 300, height = 240;
+    const std::vector<uint16_t> image = random_samples(rng, size_t{width} * height, 1);
+    std::vector<uint8_t> whole = raw_file(image, false, 16), cut = whole;
+    cut.pop_back();
+    for (const int short_image : {0, 1}) {
+        dir.put("IMG1.RAW", short_image == 0 ? cut : whole);
+        dir.put("IMG2.RAW", short_image == 1 ? cut : whole);
+        for (const bool reference : {false, true}) {
+            RunState run(veldix_profile(), Console{stdout});
+            run.reference_path = reference;
+            run.info.width = width;
+            run.info.height = height;
+            run.info.row_stride = 2 * width;
+            run.info.big_endian = false;
+            run.info.data_offset[0] = run.info.data_offset[1] = 16;
+            run.images[0].open("IMG1.RAW");
+            run.images[1].open("IMG2.RAW");
+            run.settings.two_files = true;
+            run.window = WindowSpec{width, height, 0, 0, 0, 0};  // the fast pass above 65536 samples
+            run.spectra.span_y = 4;
+            reset_channel_stats(run.stats, width, height);
+            EXPECT_EQ(sample_pass(run).failed_image, short_image) << reference;
+            EXPECT_EQ(column_pass(run).failed_image, short_image) << reference;
+        }
     }
 }
 

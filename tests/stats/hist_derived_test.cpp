@@ -116,7 +116,8 @@ LineFit expected_fit(const std::vector<float>& z, long B, double K, double scale
         ++j0;
     if (j0 == z.size())
         return {nan_value, nan_value};
-    const long x0 = j0 == 0 ? 1 : (static_cast<long>(j0) - 1) * B + 2;
+    // Each bin's score belongs at its upper edge, j B + 1.
+    const long x0 = static_cast<long>(j0) * B + 1;
     const double z0 = z[j0];
     double weights = 0, ave = 0, sd = 0;
     for (size_t j = j0 + 1; j < z.size(); ++j) {
@@ -124,7 +125,7 @@ LineFit expected_fit(const std::vector<float>& z, long B, double K, double scale
         if (!(zj > K - 1.3 && zj < K))
             continue;
         const double w = std::exp(zj * zj / -2.0);
-        const double s = zj != z0 ? static_cast<double>((static_cast<long>(j) - 1) * B + 2 - x0) / (zj - z0) : nan_value;
+        const double s = zj != z0 ? static_cast<double>(static_cast<long>(j) * B + 1 - x0) / (zj - z0) : nan_value;
         weights += w;
         sd += s * w;
         ave += (static_cast<double>(x0) - z0 * s) * w;
@@ -138,14 +139,19 @@ LineFit expected_fit(const std::vector<float>& z, long B, double K, double scale
 
 TEST(FitNormalLine, OneBinInTheBandGivesTheLineThroughBothPointsByHand)
 {
-    // Reference bin 1 (x0 = 2, z0 = 0.5), bin 2 at x = 12, z = 2: SD 10 / 1.5, mean 2 - 0.5 x SD.
+    // Bins of width 10 at their upper edges: reference bin 1 (DN 1..10) at x0 = 11,
+    // z0 = 0.5; bin 2 at x = 21, z = 2: SD 10 / 1.5, mean 11 - 0.5 x SD.
     const float scores[] = {-0.5f, 0.5f, 2.0f};
     const LineFit plain = fit_normal_line(scores, 3, 10, 2.8, 1.0, nullptr);
     EXPECT_NEAR(plain.sd, 20.0 / 3.0, 1e-12);
-    EXPECT_NEAR(plain.ave, -4.0 / 3.0, 1e-12);
-    EXPECT_NEAR(fit_normal_line(scores, 3, 10, 2.8, 1.125, nullptr).sd, 7.5, 1e-12);
-    // Reference bin 0 sits at DN 1: bin 1 at x = 2 gives SD 1 / 1.5.
-    EXPECT_NEAR(fit_normal_line(scores + 1, 2, 10, 2.8, 1.0, nullptr).sd, 2.0 / 3.0, 1e-12);
+    EXPECT_NEAR(plain.ave, 23.0 / 3.0, 1e-12);
+    const LineFit scaled = fit_normal_line(scores, 3, 10, 2.8, 1.125, nullptr);
+    EXPECT_NEAR(scaled.sd, 7.5, 1e-12);
+    EXPECT_NEAR(scaled.ave, 23.0 / 3.0 * 1.125, 1e-12);
+    // Reference bin 0 (DN 0 alone) at DN 1, bin 1 (DN 1..10) at DN 11.
+    const LineFit from_zero = fit_normal_line(scores + 1, 2, 10, 2.8, 1.0, nullptr);
+    EXPECT_NEAR(from_zero.sd, 20.0 / 3.0, 1e-12);
+    EXPECT_NEAR(from_zero.ave, 1.0 - 10.0 / 3.0, 1e-12);
 }
 
 struct BandCase {
