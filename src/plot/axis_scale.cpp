@@ -194,7 +194,8 @@ std::vector<Tick> log_ticks(double lo, double hi, int max_labels)
                     ticks.push_back(Tick{v, std::string()});
             }
         }
-        if (labelled(ticks) >= 2)
+        // Two labels, or three within a decade, are enough.
+        if (labelled(ticks) >= (span < 1.0 ? 3u : 2u))
             return ticks;
     }
     // Narrower than two multiples: plain steps, placed on the log scale.

@@ -122,15 +122,16 @@ struct Job {
     size_t report = 0;
     size_t entry = 0;  // into the report's index
     bool with_fit = false;
+    std::optional<ReportTable> table;  // once read
 };
 
-// The tables of an output: all of its kind, or the K-th from the end; with a
-// partner kind, the K-th of the row/column pairs that hold this kind, so that
-// both plots come from one run.
-std::vector<size_t> choose(const ReportIndex& index, const Output& o, const Options& options)
+// The tables an output may draw, in file order: all of its kind; with a
+// partner kind, those that belong to a row/column pair, so that with --nth
+// both plots of a pair come from one run.
+std::vector<size_t> candidates(const ReportIndex& index, const Output& o, bool all)
 {
     std::vector<size_t> list;
-    if (o.partner && !options.all) {
+    if (o.partner && !all) {
         const bool row = is_row_kind(o.kind);
         for (const TablePair& p : pair_tables(index, row ? o.kind : *o.partner, row ? *o.partner : o.kind))
             if (const size_t t = row ? p.row : p.col; t != SIZE_MAX)
@@ -140,11 +141,7 @@ std::vector<size_t> choose(const ReportIndex& index, const Output& o, const Opti
             if (index.tables[i].kind == o.kind)
                 list.push_back(i);
     }
-    if (options.all)
-        return list;
-    if (static_cast<size_t>(options.nth) > list.size())
-        return {};
-    return {list[list.size() - static_cast<size_t>(options.nth)]};
+    return list;
 }
 
 // Writes a whole output file; never into anything but a regular file (a
@@ -215,16 +212,36 @@ int reportplot_main(const std::vector<std::string>& args, std::FILE* console, st
     }
 
     std::vector<Job> jobs;
-    for (const Output& o : outputs)
-        for (const size_t entry : choose(reports[o.report], o, options)) {
-            const TableEntry& t = reports[o.report].tables[entry];
+    for (const Output& o : outputs) {
+        const ReportIndex& index = reports[o.report];
+        auto job_for = [&](size_t entry) {
             Job job;
-            job.stem = options.all ? std::string(o.stem) + "-" + std::to_string(t.position) : o.stem;
+            job.stem = options.all ? std::string(o.stem) + "-" + std::to_string(index.tables[entry].position) : o.stem;
             job.report = o.report;
             job.entry = entry;
             job.with_fit = o.kind == TableKind::normality;
-            jobs.push_back(std::move(job));
+            return job;
+        };
+        const std::vector<size_t> list = candidates(index, o, options.all);
+        if (options.all) {
+            for (const size_t entry : list)
+                jobs.push_back(job_for(entry));
+            continue;
         }
+        long found = 0;
+        for (size_t k = list.size(); k-- > 0;) {
+            Job job = job_for(list[k]);
+            std::string warning;
+            if (!load_table(index, index.tables[list[k]], job.table.emplace(), warning)) {
+                std::fprintf(console, "%s\n", warning.c_str());
+                continue;
+            }
+            if (++found == options.nth) {
+                jobs.push_back(std::move(job));
+                break;
+            }
+        }
+    }
     if (jobs.empty()) {
         if (options.nth > 1)
             std::fprintf(console, "Error:  no complete report table found in %s at --nth %ld.\n", options.dir.c_str(),
@@ -250,14 +267,15 @@ int reportplot_main(const std::vector<std::string>& args, std::FILE* console, st
     });
     std::vector<std::optional<PagePlot>> page(jobs.size());
     for (const size_t i : order) {
-        const Job& j = jobs[i];
+        Job& j = jobs[i];
         const ReportIndex& index = reports[j.report];
-        ReportTable table;
-        if (!load_table(index, index.tables[j.entry], table)) {
-            std::fprintf(console, "Warning:  %s changed while it was read; the table of line %d is not drawn.\n",
-                         index.name.c_str(), index.tables[j.entry].line);
+        std::string warning;
+        if (!j.table && !load_table(index, index.tables[j.entry], j.table.emplace(), warning)) {
+            std::fprintf(console, "%s\n", warning.c_str());
             continue;
         }
+        ReportTable table = std::move(*j.table);
+        j.table.reset();
         const StatsRecord* record = nullptr;
         for (size_t s = 0; s < 2 && record == nullptr; ++s)
             if (j.report == 3 || j.report == s)  // the histogram logs: their own program's log

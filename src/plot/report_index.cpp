@@ -25,7 +25,7 @@ bool index_report(const std::filesystem::path& path, const std::string& name, st
         break;
     }
     std::unordered_map<std::string, size_t> source_ids;
-    TableReader reader(name, kinds, false);
+    TableReader reader(name, kinds, TableReader::Depth::outline);
     LineReader lines(file.get(), 0, 1);
     auto note = [&](TableReader::Event event) {
         if (event == TableReader::Event::skipped) {
@@ -52,25 +52,31 @@ bool index_report(const std::filesystem::path& path, const std::string& name, st
     return true;
 }
 
-bool load_table(const ReportIndex& index, const TableEntry& entry, ReportTable& table)
+bool load_table(const ReportIndex& index, const TableEntry& entry, ReportTable& table, std::string& warning)
 {
     ReportFile file(index.path);
-    if (file.state() != ReportFile::State::open)
-        return false;
     const TableKind kinds[] = {entry.kind};
-    TableReader reader(index.name, kinds, true);
-    LineReader lines(file.get(), entry.offset, entry.line);
-    Line line;
-    while (lines.next(line)) {
-        const TableReader::Event event = reader.feed(line);
-        if (event == TableReader::Event::skipped)
-            return false;
-        if (event == TableReader::Event::complete) {
+    TableReader reader(index.name, kinds, TableReader::Depth::rows);
+    if (file.state() == ReportFile::State::open) {
+        LineReader lines(file.get(), entry.offset, entry.line);
+        Line line;
+        TableReader::Event event = TableReader::Event::none;
+        while (event == TableReader::Event::none && lines.next(line))
+            event = reader.feed(line);
+        if (event == TableReader::Event::none)
+            event = reader.finish();
+        if (event == TableReader::Event::complete && reader.table().line == entry.line) {
             table = std::move(reader.table());
             table.position = entry.position;
             return true;
         }
+        if (event == TableReader::Event::skipped) {
+            warning = reader.warning();
+            return false;
+        }
     }
+    warning = "Warning:  " + index.name + " changed while it was read; the table of line " + std::to_string(entry.line) +
+              " is not drawn.";
     return false;
 }
 

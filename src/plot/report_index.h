@@ -1,6 +1,7 @@
-// Where the tables of a report file are: one reading of the file keeps the
-// place of each complete table, not its rows, so that a file of any size
-// takes little memory; the tables to be drawn are then read again one by one.
+// Where the tables of a report file are: one quick reading of the file keeps
+// the place of each complete table (checked in outline), not its rows, so that
+// a file of any size takes little memory and time; the tables to be drawn are
+// then read again one by one, every row checked.
 #pragma once
 
 #include <cstdint>
@@ -32,15 +33,15 @@ struct ReportIndex {
 
 inline constexpr size_t max_warnings = 20;
 
-// Reads the file once. Returns false, with a warning, when the file is there
+// Reads the file once, in outline. Returns false, with a warning, when the file is there
 // but cannot be read (it is not a regular file, or reading fails); a missing
 // file gives an empty index.
 bool index_report(const std::filesystem::path& path, const std::string& name, std::span<const TableKind> kinds,
                   ReportIndex& index);
 
-// Reads one indexed table again, with its rows. False when the file no longer
-// holds it there.
-bool load_table(const ReportIndex& index, const TableEntry& entry, ReportTable& table);
+// Reads one indexed table again, every row checked. False, with the warning,
+// when a row is out of its form or the file no longer holds the table there.
+bool load_table(const ReportIndex& index, const TableEntry& entry, ReportTable& table, std::string& warning);
 
 // The row and column tables of one run: the i-th row table of a source with
 // the i-th column table of the same source, so that runs interleaving whole

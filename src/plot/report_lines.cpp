@@ -61,17 +61,25 @@ bool LineReader::next(Line& line)
     line.number = number_;
     line.offset = offset_;
     bool any = false;
+    bool in_buffer = false;  // the whole line lies in the buffer: no copy needed
+    size_t start = begin_;
     for (;;) {
         if (begin_ == end_ && !refill())
             break;
-        any = true;
-        const char* start = buffer_.data() + begin_;
+        if (!any)
+            start = begin_;
+        const char* from = buffer_.data() + begin_;
         const size_t available = end_ - begin_;
-        const void* newline = std::memchr(start, '\n', available);
-        const size_t take = newline ? static_cast<size_t>(static_cast<const char*>(newline) - start) : available;
-        const size_t room = longest_line - std::min(longest_line, line_.size());
-        line_.append(start, std::min(take, room));
-        line.overlong = line.overlong || take > room;
+        const void* newline = std::memchr(from, '\n', available);
+        const size_t take = newline ? static_cast<size_t>(static_cast<const char*>(newline) - from) : available;
+        if (newline && !any) {
+            in_buffer = true;
+        } else {
+            const size_t room = longest_line - std::min(longest_line, line_.size());
+            line_.append(from, std::min(take, room));
+            line.overlong = line.overlong || take > room;
+        }
+        any = true;
         begin_ += take;
         offset_ += take;
         if (newline) {
@@ -84,9 +92,15 @@ bool LineReader::next(Line& line)
     if (!any)
         return false;
     ++number_;
-    if (!line_.empty() && line_.back() == '\r')
-        line_.pop_back();
-    line.text = line_;
+    std::string_view text = line_;
+    if (in_buffer) {
+        text = std::string_view(buffer_.data() + start, begin_ - 1 - start);
+        line.overlong = text.size() > longest_line;
+        text = text.substr(0, longest_line);
+    }
+    if (!text.empty() && text.back() == '\r')
+        text.remove_suffix(1);
+    line.text = text;
     return true;
 }
 

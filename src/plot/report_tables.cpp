@@ -157,17 +157,20 @@ bool parse_table_source(std::string_view rest, TableSource& source)
     if (at == std::string_view::npos)
         return false;
     std::string_view window = rest.substr(at + 9);
-    TableSource s;
-    if (!take_long(window, false, s.width) || !take(window, "x") || !take_long(window, false, s.height) ||
-        !take(window, " at X=") || !take_long(window, true, s.x) || !take(window, " Y=") ||
-        !take_long(window, true, s.y) || !window.empty())
+    long w = 0, h = 0, x = 0, y = 0;
+    if (!take_long(window, false, w) || !take(window, "x") || !take_long(window, false, h) || !take(window, " at X=") ||
+        !take_long(window, true, x) || !take(window, " Y=") || !take_long(window, true, y) || !window.empty())
         return false;
     std::string_view head = rest.substr(0, at);
     if (!take(head, ", file ") || head.empty())
         return false;
-    s.files = std::string(head);
-    s.text = std::string(rest);
-    source = std::move(s);
+    // Assigned in place: a reused source costs no allocation.
+    source.files.assign(head);
+    source.text.assign(rest);
+    source.width = w;
+    source.height = h;
+    source.x = x;
+    source.y = y;
     return true;
 }
 
@@ -233,8 +236,12 @@ bool row_fits(TableKind kind, const TableSource& source, size_t row, const doubl
 
 }  // namespace
 
-TableReader::TableReader(std::string report, std::span<const TableKind> kinds, bool keep_rows)
-    : report_(std::move(report)), kinds_(kinds.begin(), kinds.end()), keep_rows_(keep_rows)
+TableReader::TableReader(std::string report, std::span<const TableKind> kinds, Depth depth)
+    : report_(std::move(report)),
+      kinds_(kinds.begin(), kinds.end()),
+      depth_(depth),
+      pending_(std::make_unique<Pending>()),
+      done_(std::make_unique<Pending>())
 {
 }
 
@@ -250,6 +257,13 @@ uint64_t TableReader::table_offset() const
     return done_->offset;
 }
 
+TableReader::Event TableReader::complete()
+{
+    std::swap(pending_, done_);
+    reading_ = false;
+    return Event::complete;
+}
+
 TableReader::Event TableReader::cut_off(int at_line, bool shape)
 {
     char where[96];
@@ -263,45 +277,52 @@ TableReader::Event TableReader::cut_off(int at_line, bool shape)
     std::snprintf(text, sizeof text, " line %d: %s table %s; skipped.", pending_->table.line,
                   table_title(pending_->table.kind), where);
     warning_ = "Warning:  " + report_ + text;
-    pending_.reset();
+    reading_ = false;
     return Event::skipped;
 }
 
 TableReader::Event TableReader::finish()
 {
-    return pending_ ? cut_off(0) : Event::none;
+    return reading_ ? cut_off(0) : Event::none;
 }
 
 TableReader::Event TableReader::feed(const Line& line)
 {
+    // Every title begins with a letter, no row does.
+    const bool letter = !line.text.empty() && ((line.text[0] | 0x20) >= 'a' && (line.text[0] | 0x20) <= 'z');
     TableKind kind = TableKind::histogram;
-    TableSource source;
-    if (!line.overlong && parse_title_line(line.text, kinds_, kind, source)) {
-        Event event = pending_ ? cut_off(line.number) : Event::none;
+    if (letter && !line.overlong && parse_title_line(line.text, kinds_, kind, title_source_)) {
+        Event event = reading_ ? cut_off(line.number) : Event::none;
         ++titles_;
-        pending_ = std::make_unique<Pending>();
-        ReportTable& t = pending_->table;
+        reading_ = true;
+        // The pending table's storage is reused from table to table.
+        Pending& p = *pending_;
+        p.header_seen = false;
+        p.rows = 0;
+        p.first = p.step = p.previous = 0.0;
+        p.offset = line.offset;
+        ReportTable& t = p.table;
         t.kind = kind;
-        t.report = report_;
         t.line = line.number;
         t.position = titles_;
-        t.title_line = std::string(line.text);
-        t.source = std::move(source);
-        pending_->offset = line.offset;
+        t.source = title_source_;
+        t.values.clear();
+        t.rows.clear();
+        t.rms.clear();
+        if (depth_ == Depth::rows) {  // what a drawing needs, an outline not
+            t.report = report_;
+            t.title_line = std::string(line.text);
+        }
         if (!line.terminated)
             event = cut_off(0);
         return event;
     }
-    if (!pending_)
+    if (!reading_)
         return Event::none;  // a line outside any table
     if (!line.terminated || line.overlong)
         return cut_off(line.terminated ? line.number : 0);
     Pending& p = *pending_;
     ReportTable& t = p.table;
-    auto complete = [&] {
-        done_ = std::move(pending_);
-        return Event::complete;
-    };
     const size_t profile_rows = static_cast<size_t>(
         std::max(0L, (t.kind == TableKind::profile_row ? t.source.width : t.source.height) / 2));
     if (!p.header_seen) {
@@ -311,6 +332,9 @@ TableReader::Event TableReader::feed(const Line& line)
         const bool profile = t.kind == TableKind::profile_row || t.kind == TableKind::profile_col;
         return profile && profile_rows == 0 ? complete() : Event::none;
     }
+
+    if (depth_ == Depth::outline)
+        return outline_row(line);
 
     // Cells: blanks trimmed; numbers, or the RMS line of a spectrum table.
     double v[9] = {};
@@ -349,15 +373,36 @@ TableReader::Event TableReader::feed(const Line& line)
         return cut_off(line.number, true);
     p.previous = v[0];
     ++p.rows;
-    if (keep_rows_) {
-        t.values.insert(t.values.end(), v, v + n);
-        std::string text;
-        for (size_t i = 0; i < n; ++i)
-            (text += i ? "\t" : "") += cells[i];
-        t.rows.push_back(std::move(text));
-    }
+    t.values.insert(t.values.end(), v, v + n);
+    std::string text;
+    for (size_t i = 0; i < n; ++i)
+        (text += i ? "\t" : "") += cells[i];
+    t.rows.push_back(std::move(text));
     const bool profile = t.kind == TableKind::profile_row || t.kind == TableKind::profile_col;
     return profile && p.rows >= profile_rows ? complete() : Event::none;
+}
+
+// A row seen only for the table's length and end: a blank line ends a
+// histogram, the RMS line a spectrum, the last pair a profile.
+TableReader::Event TableReader::outline_row(const Line& line)
+{
+    Pending& p = *pending_;
+    const TableKind kind = p.table.kind;
+    const size_t first = line.text.find_first_not_of(" \t");
+    if (kind == TableKind::histogram || kind == TableKind::normality) {
+        if (first == std::string_view::npos)
+            return p.rows >= (kind == TableKind::histogram ? 3u : 1u) ? complete() : cut_off(line.number, true);
+    } else if (is_spectrum_kind(kind)) {
+        if (first != std::string_view::npos && line.text.substr(first, 4) == report_texts::rms_label)
+            return p.rows > 0 ? complete() : cut_off(line.number, true);
+    }
+    ++p.rows;
+    if (kind == TableKind::profile_row || kind == TableKind::profile_col) {
+        const long pairs = (kind == TableKind::profile_row ? p.table.source.width : p.table.source.height) / 2;
+        if (static_cast<long>(p.rows) >= pairs)
+            return complete();
+    }
+    return Event::none;
 }
 
 }  // namespace plot

@@ -69,13 +69,17 @@ struct ReportTable {
 // Finds the complete tables of the given kinds among the lines of a report
 // file. A table cut off (by the end of the file or by a line that does not
 // belong to it) or out of shape is skipped with a warning that names the file
-// and the line. Each row is checked as it comes, so nothing of a table needs
-// to be kept when only its place is wanted.
+// and the line.
+//
+// Two ways of reading: `rows` checks and keeps every row; `outline` checks a
+// table's title, header, length and end only, which is all the first reading
+// of a large file can afford, and leaves its rows to the reading that draws it.
 class TableReader {
 public:
     enum class Event { none, complete, skipped };
+    enum class Depth { outline, rows };
 
-    TableReader(std::string report, std::span<const TableKind> kinds, bool keep_rows);
+    TableReader(std::string report, std::span<const TableKind> kinds, Depth depth);
     ~TableReader();
     TableReader(const TableReader&) = delete;
     TableReader& operator=(const TableReader&) = delete;
@@ -83,8 +87,8 @@ public:
     Event feed(const Line& line);
     Event finish();  // the end of the file
 
-    // After complete: the table (its rows only when they are kept) and the
-    // byte offset of its title line.
+    // After complete: the table (its rows when they are read) and the byte
+    // offset of its title line.
     ReportTable& table();
     uint64_t table_offset() const;
     // After skipped.
@@ -95,13 +99,17 @@ private:
     // The pending table is skipped: cut off at the line (0: by the end of the
     // file), or out of shape there.
     Event cut_off(int at_line, bool shape = false);
+    Event outline_row(const Line& line);
+    Event complete();
 
     std::string report_;
     std::vector<TableKind> kinds_;
-    bool keep_rows_;
+    Depth depth_;
     int titles_ = 0;
+    bool reading_ = false;  // a table is pending
     std::unique_ptr<Pending> pending_;
     std::unique_ptr<Pending> done_;
+    TableSource title_source_;  // kept from line to line, so that a line costs no allocation
     std::string warning_;
 };
 

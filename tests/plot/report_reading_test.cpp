@@ -205,7 +205,8 @@ TEST(ReportIndex, ReadsAFileOfAnySizeAsAStream)
     ASSERT_EQ(index.tables.size(), 1u);
     EXPECT_EQ(index.tables[0].line, 2);
     ReportTable t;
-    ASSERT_TRUE(load_table(index, index.tables[0], t));
+    std::string warning;
+    ASSERT_TRUE(load_table(index, index.tables[0], t, warning));
     EXPECT_EQ(t.row_count(), 3u);
     rusage after{};
     getrusage(RUSAGE_SELF, &after);

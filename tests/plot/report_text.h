@@ -90,7 +90,7 @@ inline std::string example(const std::string& run, const std::string& file)
 inline std::vector<plot::ReportTable> read_tables(const std::string& text, std::span<const plot::TableKind> kinds,
                                                   std::vector<std::string>* warnings = nullptr)
 {
-    plot::TableReader reader("REPORT.CSV", kinds, true);
+    plot::TableReader reader("REPORT.CSV", kinds, plot::TableReader::Depth::rows);
     std::vector<plot::ReportTable> tables;
     size_t start = 0;
     int number = 1;
