@@ -24,15 +24,17 @@ std::string count_text(double v)
     return format_whole(v);
 }
 
-// "R 10000, B 10000", the planes with a count in the row; empty when none.
+// "R 10000, B 10000", the planes with a count in the row, as written; empty when none.
 std::string outer_counts(const ReportTable& t, size_t row)
 {
     std::string out;
-    for (size_t c = 0; c < 4; ++c) {
-        const double v = t.at(row, c + 1);
-        if (v != 0.0)
-            out += std::string(out.empty() ? "" : ", ") + plane_names[c] + " " + count_text(v);
-    }
+    for (size_t c = 0; c < 4; ++c)
+        if (t.at(row, c + 1) != 0.0) {
+            out += out.empty() ? "" : ", ";
+            out += plane_names[c];
+            out += ' ';
+            out += t.cell(row, c + 1);
+        }
     return out;
 }
 

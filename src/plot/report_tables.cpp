@@ -151,6 +151,14 @@ size_t column_count(TableKind kind)
     }
 }
 
+std::string_view ReportTable::cell(size_t row, size_t column) const
+{
+    std::string_view text = rows[row];
+    for (size_t c = 0; c < column; ++c)
+        text.remove_prefix(std::min(text.size(), text.find('\t') + 1));
+    return text.substr(0, text.find('\t'));
+}
+
 bool parse_table_source(std::string_view rest, TableSource& source)
 {
     const size_t at = rest.rfind(", Window ");

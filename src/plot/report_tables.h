@@ -64,6 +64,8 @@ struct ReportTable {
 
     size_t row_count() const { return rows.size(); }
     double at(size_t row, size_t column) const { return values[row * column_count(kind) + column]; }
+    // A cell as written.
+    std::string_view cell(size_t row, size_t column) const;
 };
 
 // Finds the complete tables of the given kinds among the lines of a report

@@ -209,7 +209,7 @@ Figure acf_figure(const ReportTable& t)
             series[0].x.push_back(lag);
             series[0].y.push_back(t.at(i, col + 1));
             if (lag == 0.0)
-                lag0[0] = format_number(t.at(i, col + 1), 3);
+                lag0[0] = t.cell(i, col + 1);
             else {
                 lags[0].add(lag);
                 if (usable(t.at(i, col + 1), Scale::linear))
@@ -221,7 +221,7 @@ Figure acf_figure(const ReportTable& t)
             series[c + 1].x.push_back(2.0 * k);
             series[c + 1].y.push_back(t.at(i, 5 + c));
             if (k == 0.0)
-                lag0[c + 1] = format_number(t.at(i, 5 + c), 3);
+                lag0[c + 1] = t.cell(i, 5 + c);
             else if (usable(t.at(i, 5 + c), Scale::linear))
                 values.add(t.at(i, 5 + c));
         }
