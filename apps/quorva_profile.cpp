@@ -36,25 +36,26 @@ const char* const lookup_extensions[] = {".NEF", nullptr};
 
 const ProgramProfile profile = {
     .program_name = "QUORVA",
-    .naming = {".NEF", ".nef", lookup_extensions},
     .usage_lines = usage,
     .no_image_error = "\nError:  No image file specified.  To view usage, type QUORVA -?\n\n",
     .second_file_fallback = "Computing single-file statistics.",
     .stats_log_name = report_texts::quorva_stats_log,
     .hist_log_name = report_texts::quorva_hist_log,
-    .has_second_window = false,       // U and V are accepted and ignored
-    .even_window_origin = true,       // every window starts on an R sample
-    .input = {nef_check_header, nef_probe, nullptr},  // the size test is part of the probe
-    .fixed_saturation_level = 15250,  // replaced by the camera table's level
+    .naming = {".NEF", ".nef", lookup_extensions},
+    .probe = nef_probe,
+    .check_samples = nullptr,          // the probe's size test covers the samples
+    .fixed_saturation_level = 15250,   // replaced by the camera table's level
+    .window = {.even_origin = true,    // every window starts on an R sample
+               .second_window = false, // -U and -V are accepted and ignored
+               .comma_line = false},
     .ave_label = "ave ",
-    .comma_window_line = false,
-    .hist_start_floor = 1,
-    .hist_end_extra = 0,              // E at least S + N - 1
-    .hist_header = report_texts::quorva_histogram_header,
-    .clip_factor = 4.0,
-    .o_mode_red_round = 5,
-    .debug_fit_lines = true,
-    .normality_header = report_texts::quorva_normality_header,
+    .histogram = {.start_floor = 1,
+                  .end_extra = 0,      // E at least S + N - 1
+                  .header = report_texts::quorva_histogram_header},
+    .derived = {.clip_factor = 4.0,
+                .o_mode_red_round = 5,
+                .debug_fit_lines = true,
+                .normality_header = report_texts::quorva_normality_header},
 };
 
 }  // namespace

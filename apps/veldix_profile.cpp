@@ -37,25 +37,26 @@ const char* const lookup_extensions[] = {".TIF", ".TIFF", nullptr};  // dcraw wr
 
 const ProgramProfile profile = {
     .program_name = "VELDIX",
-    .naming = {".TIF", ".tif", lookup_extensions},
     .usage_lines = usage,
     .no_image_error = "\nError:  No image file specified.  To view usage, type VELDIX -?\n\n",
     .second_file_fallback = "Computing single-image data.",
     .stats_log_name = report_texts::veldix_stats_log,
     .hist_log_name = report_texts::veldix_hist_log,
-    .has_second_window = true,        // U and V place image 2's window
-    .even_window_origin = false,      // any origin; the mosaic phase follows it
-    .input = {tif_check_header, tif_probe, tif_check_format},
+    .naming = {".TIF", ".tif", lookup_extensions},
+    .probe = tif_probe,
+    .check_samples = tif_check_samples,
     .fixed_saturation_level = 15400,
+    .window = {.even_origin = false,   // any origin; the mosaic phase follows it
+               .second_window = true,  // -U and -V place image 2's window
+               .comma_line = true},
     .ave_label = "ave = ",
-    .comma_window_line = true,
-    .hist_start_floor = 0,
-    .hist_end_extra = 1,              // E at least S + N
-    .hist_header = report_texts::veldix_histogram_header,
-    .clip_factor = 3.0,
-    .o_mode_red_round = 4,
-    .debug_fit_lines = false,
-    .normality_header = report_texts::veldix_normality_header,
+    .histogram = {.start_floor = 0,
+                  .end_extra = 1,      // E at least S + N
+                  .header = report_texts::veldix_histogram_header},
+    .derived = {.clip_factor = 3.0,
+                .o_mode_red_round = 4,
+                .debug_fit_lines = false,
+                .normality_header = report_texts::veldix_normality_header},
 };
 
 }  // namespace

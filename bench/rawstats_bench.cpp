@@ -3,7 +3,7 @@
 //   rawstats_bench run [--reference] quorva|veldix ARGS...
 //       Runs the program in-process, as its command line would; --reference
 //       computes the plain way (sample by sample, every spectrum value by
-//       SpectrumKernel). Exit status: the program's.
+//       the literal kernel). Exit status: the program's.
 //   rawstats_bench spectra [--length L] [--pairs P] [--acf]
 //       Times the multi-line spectra of P random row pairs of length L: the
 //       literal kernel step by step, then the fast kernels per instruction set
@@ -21,10 +21,10 @@
 
 #include "program_profiles.h"
 #include "run/run_sequence.h"
-#include "run/run_state.h"
 #include "spectra/fast_spectrum.h"
-#include "spectra/parallel_work.h"
-#include "spectra/row_spectra.h"
+#include "spectra/line_spectra.h"
+#include "spectra/spectrum_engine.h"
+#include "stats/parallel_work.h"
 
 namespace {
 
@@ -92,18 +92,24 @@ int time_spectra(int argc, char** argv)
     for (int32_t& v : lines)
         v = static_cast<int32_t>(noise(rng));
 
-    // The literal step: accumulate_line_spectra on a run state, pair by pair.
-    auto run = std::make_unique<RunState>(quorva_profile(), Console{stdout});
-    run->settings.multi_line = true;
-    run->settings.autocorr = acf;
-    auto start = std::chrono::steady_clock::now();
-    for (int32_t p = 0; p < pairs; ++p) {
-        for (int c = 0; c < 4; ++c)
-            std::memcpy(run->profiles.line[c], &lines[(static_cast<size_t>(p) * 4 + c) * line_capacity],
-                        sizeof(int32_t) * line_capacity);
-        accumulate_line_spectra(*run, length, half);
-    }
-    const double literal = seconds_since(start);
+    // The multi-line spectra of every pair, by an engine; returns the seconds.
+    DirectionPlan plan;
+    plan.length = length;
+    plan.span = half;
+    const KernelMode mode{acf, false};
+    auto add_all = [&](SpectrumEngine& engine, MultiSums& sums) {
+        PairSpectra spectra(engine, mode, plan, sums);
+        const auto start = std::chrono::steady_clock::now();
+        for (int32_t p = 0; p < pairs; ++p) {
+            std::memcpy(spectra.next_pair(), &lines[static_cast<size_t>(p) * 4 * line_capacity],
+                        sizeof(PairLines));
+            spectra.pair_done();
+        }
+        spectra.finish();
+        return seconds_since(start);
+    };
+    auto reference = std::make_unique<MultiSums>();
+    const double literal = add_all(*make_spectrum_engine(EngineKind::literal), *reference);
     std::printf("spectra %s, length %d, %d pairs: literal kernel %.3f s (%.2f ms per pair)\n",
                 acf ? "ACF" : "DFT", length, pairs, literal, 1000.0 * literal / pairs);
 
@@ -112,19 +118,9 @@ int time_spectra(int argc, char** argv)
         if (!spectrum_isa_available(isa))
             continue;
         for (int workers : {1, worker_count()}) {
-            auto sums = std::make_unique<SpectraState>();
-            LineSpectraBatch batch(KernelMode{acf, false}, length, half, workers, isa);
-            start = std::chrono::steady_clock::now();
-            for (int32_t p = 0; p < pairs; ++p) {
-                int32_t(*pair)[line_capacity] = batch.next_pair();
-                std::memcpy(pair, &lines[static_cast<size_t>(p) * 4 * line_capacity],
-                            sizeof(int32_t) * 4 * line_capacity);
-                if (batch.full())
-                    batch.flush(*sums);
-            }
-            batch.flush(*sums);
-            const double fast = seconds_since(start);
-            const bool same = std::memcmp(sums->coef_sums, run->spectra.coef_sums, sizeof sums->coef_sums) == 0;
+            auto sums = std::make_unique<MultiSums>();
+            const double fast = add_all(*make_fast_engine(workers, isa), *sums);
+            const bool same = std::memcmp(sums->coef_sums, reference->coef_sums, sizeof sums->coef_sums) == 0;
             failures += same ? 0 : 1;
             std::printf("  fast %-8s %d worker%s %.3f s  speed-up %6.1f  %s\n", isa_name(isa), workers,
                         workers == 1 ? " " : "s", fast, literal / fast, same ? "identical" : "DIFFERENT");

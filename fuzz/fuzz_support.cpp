@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "input/image_file.h"
+#include "run/command_line.h"
 #include "run/run_sequence.h"
 
 namespace fuzzing {
@@ -21,45 +22,6 @@ constexpr uint8_t two_images_bit = 0x08;
 constexpr uint64_t max_window_area = 1100000;
 constexpr uint64_t max_spectrum_work = 4500000;
 constexpr uint64_t max_lag_work = 1200000;
-
-std::string upper_cased(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-// The switch letter and value of an argument, read the way the programs read
-// them; letter 0 for a file name or a switch without a letter.
-struct SwitchText {
-    char letter = 0;
-    bool has_value = false;
-    long long value = 0;
-};
-
-SwitchText read_switch(const std::string& argument)
-{
-    SwitchText result;
-    const std::string arg = upper_cased(argument);
-    const char c0 = arg.empty() ? '\0' : arg[0];
-    const char c1 = arg.size() > 1 ? arg[1] : '\0';
-    if (c0 == '-' || c0 == '/')
-        result.letter = c1 == '=' ? '\0' : c1;
-    else if (c1 == '=')
-        result.letter = c0;
-    else
-        return result;
-    result.has_value = arg.size() > 2;
-    if (result.has_value) {
-        result.value = std::strtoll(arg.c_str() + 2, nullptr, 10);
-        if (result.value > INT_MAX)
-            result.value = INT_MAX;
-        if (result.value < INT_MIN)
-            result.value = INT_MIN;
-    }
-    return result;
-}
 
 // A requested window dimension as the window sizing sees it: unsigned, so a
 // negative request is a huge one.
@@ -136,44 +98,22 @@ std::string confined_argument(std::string argument)
     return argument;
 }
 
-bool bounded_work(const std::vector<std::string>& args)
+bool bounded_work(const ProgramProfile& profile, const std::vector<std::string>& args)
 {
-    long long W = 200;
-    long long H = 0;
-    long long ft_upper = 1000;
-    bool multi = false;
-    bool autocorr = false;
+    // The switches read as the program reads them.
+    RunSettings settings;
     for (const std::string& arg : args) {
-        const SwitchText s = read_switch(arg);
-        if (s.letter == '?')
+        const SwitchArgument sw = read_switch_argument(arg);
+        if (sw.letter == '?')
             return true;  // nothing is analysed after the usage text
-        switch (s.letter) {
-        case 'W':
-            if (s.has_value)
-                W = s.value;
-            break;
-        case 'H':
-            if (s.has_value)
-                H = s.value;
-            break;
-        case 'A':
-            autocorr = true;
-            [[fallthrough]];
-        case 'M':
-            multi = true;
-            if (s.has_value)
-                ft_upper = s.value;
-            break;
-        case 'F':
-            if (s.has_value)
-                ft_upper = s.value;
-            break;
-        default:
-            break;
-        }
+        if (sw.is_switch)
+            apply_switch(profile, sw, settings);
     }
-    const uint64_t width = requested_dimension(W);
-    const uint64_t height = H == 0 ? width : requested_dimension(H);
+    const bool multi = settings.multi_line;
+    const bool autocorr = settings.autocorr;
+    const long long ft_upper = settings.ft_upper;
+    const uint64_t width = requested_dimension(settings.W);
+    const uint64_t height = settings.H == 0 ? width : requested_dimension(settings.H);
     const uint64_t area = width * height;
     if (area > max_window_area)
         return false;

@@ -53,7 +53,7 @@ std::string confined_argument(std::string argument);
 // its width or height times the number of spectrum values for -M/-A), and an
 // image declared huge costs nothing to write. Windows up to a little beyond
 // the array limits stay allowed without -M/-A so that the limits are reached.
-bool bounded_work(const std::vector<std::string>& args);
+bool bounded_work(const ProgramProfile& profile, const std::vector<std::string>& args);
 
 // A private temporary directory made the process's working directory; it is
 // removed, with what is in it, when the process exits normally. The fuzzer

@@ -2,12 +2,11 @@
 // size test. The bytes are the whole image file.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 #include "fuzz_support.h"
+#include "input/image_file.h"
 #include "input/nef_probe.h"
-#include "program_profiles.h"
-#include "run/run_state.h"
+#include "reports/text_out.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -17,12 +16,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    auto run = std::make_unique<RunState>(quorva_profile(), Console{fuzzing::null_console()});
-    if (!fuzzing::open_bytes_as_image("FUZZ.NEF", {reinterpret_cast<const char*>(data), size}, run->images[0]))
+    ImageFile image;
+    if (!fuzzing::open_bytes_as_image("FUZZ.NEF", {reinterpret_cast<const char*>(data), size}, image))
         return 0;
-    run->settings.file_name[0] = "FUZZ.NEF";
-    run->settings.file_length[0] = run->images[0].length();
-    if (nef_check_header(*run) == 0)
-        nef_probe(*run);
+    ProbeInput input;
+    input.image[0] = &image;
+    input.name[0] = "FUZZ.NEF";
+    Console console{fuzzing::null_console()};
+    nef_probe(input, console);
     return 0;
 }

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const fuzzing::ProgramInput input =
         fuzzing::decode_program_input(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (!fuzzing::bounded_work(input.args))
+    if (!fuzzing::bounded_work(profile(), input.args))
         return -1;
     fuzzing::clear_directory(leftovers());
     fuzzing::write_bytes(image_names[0], input.image[0]);

@@ -4,13 +4,12 @@
 // second image against the first are reached.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 
 #include "fuzz_support.h"
 #include "input/tif_probe.h"
-#include "program_profiles.h"
-#include "run/run_state.h"
+#include "input/image_file.h"
+#include "reports/text_out.h"
 
 namespace {
 
@@ -34,20 +33,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 #else
     const fuzzing::ImagePair pair{as_text(data, size), {}};
 #endif
-    auto run = std::make_unique<RunState>(veldix_profile(), Console{fuzzing::null_console()});
-    RunSettings& s = run->settings;
-    if (!fuzzing::open_bytes_as_image("FUZZ1.TIF", pair.first, run->images[0]))
+    ImageFile images[2];
+    ProbeInput input;
+    if (!fuzzing::open_bytes_as_image("FUZZ1.TIF", pair.first, images[0]))
         return 0;
-    s.file_name[0] = "FUZZ1.TIF";
-    s.file_length[0] = run->images[0].length();
+    input.image[0] = &images[0];
+    input.name[0] = "FUZZ1.TIF";
+    input.fixed_saturation_level = 15400;
 #ifdef TIF_PAIR
-    if (!fuzzing::open_bytes_as_image("FUZZ2.TIF", pair.second, run->images[1]))
+    if (!fuzzing::open_bytes_as_image("FUZZ2.TIF", pair.second, images[1]))
         return 0;
-    s.file_name[1] = "FUZZ2.TIF";
-    s.file_length[1] = run->images[1].length();
-    s.two_files = true;
+    input.image[1] = &images[1];
+    input.name[1] = "FUZZ2.TIF";
 #endif
-    if (tif_check_header(*run) == 0 && tif_probe(*run) == 0)
-        tif_check_format(*run);
+    Console console{fuzzing::null_console()};
+    const ProbeOutcome outcome = tif_probe(input, console);
+    if (outcome.status == ExitStatus::completed)
+        tif_check_samples(outcome.info, images[0], console);
     return 0;
 }

@@ -14,6 +14,11 @@ public:
     ImageFile() = default;
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
+    ImageFile(ImageFile&& other) noexcept : handle_(other.handle_), length_(other.length_)
+    {
+        other.handle_ = {};
+        other.length_ = 0;
+    }
     ~ImageFile() { close(); }
 
     // Opens a regular file (a directory, a device or a named pipe is refused)

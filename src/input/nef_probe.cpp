@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "input/image_file.h"
-#include "run/run_state.h"
+#include "input/tiff_stream.h"
+#include "reports/text_out.h"
 
 namespace {
 
@@ -11,8 +12,6 @@ constexpr size_t model_text_length = 12;
 constexpr size_t maker_signature_length = 9;
 // The maker note's own TIFF header follows "Nikon\0" and four version bytes.
 constexpr uint64_t maker_header_skip = 10;
-// The maker note's header failures 1 to 3 are decode errors 9 to 11.
-constexpr int maker_header_codes = 8;
 
 constexpr uint16_t tag_model = 0x0110;
 constexpr uint16_t tag_exif = 0x8769;
@@ -33,10 +32,16 @@ constexpr CameraLevel camera_table[] = {
 };
 constexpr int32_t default_saturation_level = 15250;
 
-int decode_error(RunState& run, int code)
+int code_of(NefDecodeError error)
 {
-    say(run.console, "EXIF Decode Error %d\n", code);
-    return 2;
+    return static_cast<int>(error);
+}
+
+ProbeOutcome decode_error(ProbeOutcome outcome, int code, Console& console)
+{
+    say(console, "EXIF Decode Error %d\n", code);
+    outcome.status = ExitStatus::decode_error;
+    return outcome;
 }
 
 // What the walk from the first directory to the maker note's image size finds.
@@ -52,28 +57,29 @@ struct NefLayout {
 int walk_to_image_size(TiffStream& stream, NefLayout& layout)
 {
     if (!find_ifd_entry(stream, tag_exif))
-        return 6;
+        return code_of(NefDecodeError::no_exif);
     stream.directory_offset = stream.entry.value;
     if (!find_ifd_entry(stream, tag_maker_note))
-        return 7;
+        return code_of(NefDecodeError::no_maker_note);
     const uint64_t maker_note = stream.entry.value;
     seek_to(stream, maker_note);
     char signature[maker_signature_length + 1] = {};
     read_text_line(stream, signature, maker_signature_length);
     if (std::strstr(signature, "Nikon") == nullptr)
-        return 8;
+        return code_of(NefDecodeError::no_signature);
     const uint64_t maker_base = maker_note + maker_header_skip;
     seek_to(stream, maker_base);
 
     // The maker note's own header; its byte order holds for the samples too.
     uint32_t maker_offset = 0;
-    if (const int header_code = check_tiff_header(stream, max_nef_directory_offset, maker_offset))
-        return maker_header_codes + header_code;
+    if (const HeaderCheck check = check_tiff_header(stream, max_nef_directory_offset, maker_offset);
+        check != HeaderCheck::ok)
+        return code_of(NefDecodeError::maker_header) + static_cast<int>(check);
     stream.directory_offset = maker_base + maker_offset;
     if (!find_ifd_entry(stream, tag_image_size))
-        return 12;
+        return code_of(NefDecodeError::no_image_size);
     if (stream.entry.type != tiff_type_short || stream.entry.count != image_size_count)
-        return 13;
+        return code_of(NefDecodeError::image_size_form);
     seek_to(stream, maker_base + stream.entry.value + 2);
     read_u16(stream);
     read_u16(stream);
@@ -90,7 +96,7 @@ bool second_image_compatible(const ImageFile& file, const NefLayout& first)
     TiffStream stream;
     stream.file = &file;
     uint32_t offset = 0;
-    if (check_tiff_header(stream, max_nef_directory_offset, offset) != 0)
+    if (check_tiff_header(stream, max_nef_directory_offset, offset) != HeaderCheck::ok)
         return false;
     stream.directory_offset = offset;
     NefLayout second;
@@ -121,74 +127,75 @@ std::string clean_model_text(const char* bytes, size_t length)
     return text;
 }
 
-int nef_check_header(RunState& run)
+ProbeOutcome nef_probe(const ProbeInput& input, Console& console)
 {
-    TiffStream& stream = run.stream;
-    stream.file = &run.images[0];
-    seek_to(stream, 0);
-    uint32_t offset = 0;
-    const int code = check_tiff_header(stream, max_nef_directory_offset, offset);
-    if (code != 0) {
-        say(run.console, "Error:  File corruption %d, Exifbase %lx.\n", code, static_cast<unsigned long>(offset));
-        return 1;
-    }
-    stream.directory_offset = offset;
-    return 0;
-}
+    ProbeOutcome outcome;
+    const ImageFile& file = *input.image[0];
+    bool two = input.image[1] != nullptr;
 
-int nef_probe(RunState& run)
-{
-    RunSettings& s = run.settings;
-    TiffStream& stream = run.stream;
-    int code = 0;
+    TiffStream stream;
+    stream.file = &file;
+    uint32_t first_offset = 0;
+    if (const HeaderCheck check = check_tiff_header(stream, max_nef_directory_offset, first_offset);
+        check != HeaderCheck::ok) {
+        say(console, "Error:  File corruption %d, Exifbase %lx.\n", static_cast<int>(check),
+            static_cast<unsigned long>(first_offset));
+        outcome.status = ExitStatus::failed;
+        return outcome;
+    }
+    stream.directory_offset = first_offset;
 
     // Model text, and with it the camera.
+    int code = 0;
     std::string model;
     if (!find_ifd_entry(stream, tag_model)) {
-        code = 4;
+        code = code_of(NefDecodeError::no_model);
     } else {
         seek_to(stream, stream.entry.value);
         char bytes[model_text_length];
         const size_t got = read_text_line(stream, bytes, model_text_length);
         model = clean_model_text(bytes, got);
         if (model.find("NIKON D") == std::string::npos)
-            code = 5;
+            code = code_of(NefDecodeError::not_nikon_d);
     }
     if (code == 0) {
-        run.info.saturation_level = camera_saturation_level(model);
-        say(run.console, "Camera:  %s  ", model.c_str());
+        outcome.recognised = true;
+        outcome.info.saturation_level = camera_saturation_level(model);
+        say(console, "Camera:  %s  ", model.c_str());
     }
-    say(run.console, "File:  %s", s.file_name[0].c_str());
-    if (s.two_files)
-        say(run.console, " minus %s", s.file_name[1].c_str());
-    say(run.console, "\n");
+    say(console, "File:  %s", input.name[0].c_str());
+    if (two)
+        say(console, " minus %s", input.name[1].c_str());
+    say(console, "\n");
     if (code != 0)
-        return decode_error(run, code);
+        return decode_error(outcome, code, console);
 
     NefLayout layout;
     if (const int walk_code = walk_to_image_size(stream, layout))
-        return decode_error(run, walk_code);
+        return decode_error(outcome, walk_code, console);
 
     // A second frame of another size or byte order would be subtracted out of
     // step with the first: measure the first alone.
-    if (s.two_files && !second_image_compatible(run.images[1], layout)) {
-        say(run.console, "Warning:  File 2 incompatible.  Computing single-file statistics.\n");
-        s.two_files = false;
+    if (two && !second_image_compatible(*input.image[1], layout)) {
+        say(console, "Warning:  File 2 incompatible.  Computing single-file statistics.\n");
+        outcome.second_dropped = true;
+        two = false;
     }
 
     // The samples, uncompressed at 16 bits, are the last bytes of each file.
     const uint64_t raw_size = uint64_t{layout.width} * layout.height * 2;
-    const int files = s.two_files ? 2 : 1;
-    for (int f = 0; f < files; ++f) {
-        if (raw_size + min_nef_header_bytes > s.file_length[f]) {
-            say(run.console, "Error:  File must be Uncompressed 14-bit NEF.\n");
-            return 1;
+    for (int f = 0; f < (two ? 2 : 1); ++f) {
+        const uint64_t length = input.image[f]->length();
+        if (raw_size + min_nef_header_bytes > length) {
+            say(console, "Error:  File must be Uncompressed 14-bit NEF.\n");
+            outcome.status = ExitStatus::failed;
+            return outcome;
         }
-        run.info.data_offset[f] = s.file_length[f] - raw_size;
+        outcome.info.data_offset[f] = length - raw_size;
     }
-    run.info.width = layout.width;
-    run.info.height = layout.height;
-    run.info.row_stride = uint64_t{layout.width} * 2;
-    run.info.big_endian = layout.big_endian;
-    return 0;
+    outcome.info.width = layout.width;
+    outcome.info.height = layout.height;
+    outcome.info.row_stride = uint64_t{layout.width} * 2;
+    outcome.info.big_endian = layout.big_endian;
+    return outcome;
 }

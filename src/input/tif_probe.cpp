@@ -1,7 +1,8 @@
 #include "input/tif_probe.h"
 
 #include "input/image_file.h"
-#include "run/run_state.h"
+#include "input/tiff_stream.h"
+#include "reports/text_out.h"
 
 namespace {
 
@@ -26,75 +27,73 @@ bool strip_in_file(uint64_t offset, uint64_t bytes, uint64_t file_length)
     return bytes <= file_length && offset <= file_length - bytes;
 }
 
-// Code of the first failing check of image 2 against image 1, 0 when it fits.
-int second_image_code(RunState& run, uint32_t first_offset)
+// The first failing check of image 2 against image 1. Image 2 is read in
+// image 1's byte order, its directory where image 1's is.
+SecondTifMismatch second_image_mismatch(const ImageFile& file, const TiffStream& first, uint32_t first_offset,
+                                        RawImageInfo& info)
 {
-    // Image 2 is read in image 1's byte order.
+    using enum SecondTifMismatch;
     TiffStream stream;
-    stream.file = &run.images[1];
-    stream.big_endian = run.stream.big_endian;
-    stream.directory_offset = run.stream.directory_offset;
-    int code = 0;
+    stream.file = &file;
+    stream.big_endian = first.big_endian;
+    stream.directory_offset = first_offset;
+    SecondTifMismatch mismatch = none;
 
     const uint16_t mark = read_u16(stream);
     if (stream.big_endian && mark != tiff_mark_big)
-        return 4;
+        return not_big_endian;
     if (!stream.big_endian && mark != tiff_mark_little)
-        return 5;
-
+        return not_little_endian;
     if (read_u16(stream) != 42)
-        code = 6;
+        mismatch = not_42;
     if (read_u32(stream) != first_offset)
-        code = 7;
-    if (code != 0)
-        return code;
+        mismatch = other_directory;
+    if (mismatch != none)
+        return mismatch;
 
-    if (!find_ifd_entry(stream, tag_width) || entry_value_by_type(stream, stream.entry) != run.info.width)
-        code = 8;
-    if (!find_ifd_entry(stream, tag_height) || entry_value_by_type(stream, stream.entry) != run.info.height)
-        code = 9;
+    if (!find_ifd_entry(stream, tag_width) || entry_value_by_type(stream, stream.entry) != info.width)
+        mismatch = other_width;
+    if (!find_ifd_entry(stream, tag_height) || entry_value_by_type(stream, stream.entry) != info.height)
+        mismatch = other_height;
     if (!find_ifd_entry(stream, tag_strip_offsets))
-        code = 10;
+        mismatch = no_strip;
     else
-        run.info.data_offset[1] = entry_value_by_type(stream, stream.entry);
-    // Image 2's samples must all be in the file: a strip that runs past its
-    // end would be measured as zeros.
+        info.data_offset[1] = entry_value_by_type(stream, stream.entry);
+    // Its samples must all be in the file: a strip that runs past its end
+    // would be measured as zeros.
     uint64_t bytes = 0;
-    if (code == 0 && !(strip_bytes(run.info.width, run.info.height, bytes) &&
-                       strip_in_file(run.info.data_offset[1], bytes, run.settings.file_length[1])))
-        code = 11;
-    return code;
+    if (mismatch == none &&
+        !(strip_bytes(info.width, info.height, bytes) && strip_in_file(info.data_offset[1], bytes, file.length())))
+        mismatch = strip_past_end;
+    return mismatch;
 }
 
 }  // namespace
 
-int tif_check_header(RunState& run)
+ProbeOutcome tif_probe(const ProbeInput& input, Console& console)
 {
-    TiffStream& stream = run.stream;
-    stream.file = &run.images[0];
-    seek_to(stream, 0);
+    ProbeOutcome outcome;
+    RawImageInfo& info = outcome.info;
+    const ImageFile& file = *input.image[0];
+
+    TiffStream stream;
+    stream.file = &file;
     // Unsigned 32-bit like the offset: a file under 40 bytes wraps to a huge
     // limit and fails later, at its directory.
-    const uint64_t length = run.settings.file_length[0];
+    const uint64_t length = file.length();
     const uint64_t limit = length >= tif_min_bytes_after_directory
                                ? length - tif_min_bytes_after_directory
                                : static_cast<uint32_t>(length - tif_min_bytes_after_directory);
-    uint32_t offset = 0;
-    const int code = check_tiff_header(stream, limit, offset);
-    if (code != 0) {
-        say(run.console, "Error %d:  File corruption.\n", code);
-        return 1;
+    uint32_t first_offset = 0;
+    if (const HeaderCheck check = check_tiff_header(stream, limit, first_offset); check != HeaderCheck::ok) {
+        say(console, "Error %d:  File corruption.\n", static_cast<int>(check));
+        outcome.status = ExitStatus::failed;
+        return outcome;
     }
-    stream.directory_offset = offset;
-    return 0;
-}
+    outcome.recognised = true;
+    stream.directory_offset = first_offset;
 
-int tif_probe(RunState& run)
-{
-    TiffStream& stream = run.stream;
-    RawImageInfo& info = run.info;
-    const uint32_t first_offset = static_cast<uint32_t>(stream.directory_offset);
-
+    // Bit i of the error number: the i-th of the four entries is missing.
     int missing = 0;
     uint32_t values[4] = {};
     const uint16_t tags[4] = {tag_width, tag_height, tag_strip_offsets, tag_strip_byte_counts};
@@ -105,8 +104,9 @@ int tif_probe(RunState& run)
             missing += 1 << i;
     }
     if (missing != 0) {
-        say(run.console, "Error %d:  Missing image parameter(s).\n", missing);
-        return 1;
+        say(console, "Error %d:  Missing image parameter(s).\n", missing);
+        outcome.status = ExitStatus::failed;
+        return outcome;
     }
     info.width = values[0];
     info.height = values[1];
@@ -114,36 +114,37 @@ int tif_probe(RunState& run)
     info.array_size = values[3];
     info.row_stride = uint64_t{info.width} * 2;
     info.big_endian = stream.big_endian;
-    info.saturation_level = run.profile.fixed_saturation_level;
+    info.saturation_level = input.fixed_saturation_level;
 
-    RunSettings& s = run.settings;
-    if (s.two_files) {
-        const int code = second_image_code(run, first_offset);
-        if (code != 0) {
-            say(run.console, "Warning %d:  File 2 incompatible.  Computing single-image data.\n", code);
-            s.two_files = false;
+    bool two = input.image[1] != nullptr;
+    if (two) {
+        const SecondTifMismatch mismatch = second_image_mismatch(*input.image[1], stream, first_offset, info);
+        if (mismatch != SecondTifMismatch::none) {
+            say(console, "Warning %d:  File 2 incompatible.  Computing single-image data.\n",
+                static_cast<int>(mismatch));
+            outcome.second_dropped = true;
+            two = false;
         }
     }
 
-    say(run.console, "File:  %s", s.file_name[0].c_str());
-    if (s.two_files)
-        say(run.console, " minus %s", s.file_name[1].c_str());
-    say(run.console, ", TIF array size=%lu bytes\n", static_cast<unsigned long>(info.array_size));
-    return 0;
+    say(console, "File:  %s", input.name[0].c_str());
+    if (two)
+        say(console, " minus %s", input.name[1].c_str());
+    say(console, ", TIF array size=%lu bytes\n", static_cast<unsigned long>(info.array_size));
+    return outcome;
 }
 
-int tif_check_format(RunState& run)
+ExitStatus tif_check_samples(const RawImageInfo& info, const ImageFile& image, Console& console)
 {
-    const RawImageInfo& info = run.info;
     uint64_t bytes = 0;
     if (!strip_bytes(info.width, info.height, bytes) || bytes != info.array_size) {
-        say(run.console, "Error:  TIF files must be monochrome 16-bit.\n");
-        return 1;
+        say(console, "Error:  TIF files must be monochrome 16-bit.\n");
+        return ExitStatus::failed;
     }
     // Every sample measured must be in the file.
-    if (!strip_in_file(info.data_offset[0], info.array_size, run.settings.file_length[0])) {
-        say(run.console, "Error:  Image data beyond the end of the file.\n");
-        return 1;
+    if (!strip_in_file(info.data_offset[0], info.array_size, image.length())) {
+        say(console, "Error:  Image data beyond the end of the file.\n");
+        return ExitStatus::failed;
     }
-    return 0;
+    return ExitStatus::completed;
 }

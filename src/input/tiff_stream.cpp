@@ -34,7 +34,7 @@ uint32_t read_u32(TiffStream& stream)
     return (uint32_t{b[3]} << 24) | (uint32_t{b[2]} << 16) | (uint32_t{b[1]} << 8) | b[0];
 }
 
-HeaderResult read_tiff_header(TiffStream& stream, uint32_t& first_offset)
+HeaderCheck read_tiff_header(TiffStream& stream, uint32_t& first_offset)
 {
     const uint16_t mark = read_u16(stream);
     if (mark == tiff_mark_little)
@@ -42,24 +42,19 @@ HeaderResult read_tiff_header(TiffStream& stream, uint32_t& first_offset)
     else if (mark == tiff_mark_big)
         stream.big_endian = true;
     else
-        return HeaderResult::bad_byte_order;
+        return HeaderCheck::bad_byte_order;
     if (read_u16(stream) != 42)
-        return HeaderResult::bad_magic;
+        return HeaderCheck::bad_magic;
     first_offset = read_u32(stream);
-    return HeaderResult::ok;
+    return HeaderCheck::ok;
 }
 
-int check_tiff_header(TiffStream& stream, uint64_t limit, uint32_t& first_offset)
+HeaderCheck check_tiff_header(TiffStream& stream, uint64_t limit, uint32_t& first_offset)
 {
-    switch (read_tiff_header(stream, first_offset)) {
-    case HeaderResult::bad_byte_order:
-        return 1;
-    case HeaderResult::bad_magic:
-        return 2;
-    case HeaderResult::ok:
-        break;
-    }
-    return first_offset > limit ? 3 : 0;
+    const HeaderCheck check = read_tiff_header(stream, first_offset);
+    if (check == HeaderCheck::ok && first_offset > limit)
+        return HeaderCheck::directory_too_far;
+    return check;
 }
 
 bool find_ifd_entry(TiffStream& stream, uint16_t tag)

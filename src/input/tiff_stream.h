@@ -24,7 +24,13 @@ struct TiffStream {
     IfdEntry entry;          // the entry read last
 };
 
-enum class HeaderResult { ok, bad_byte_order, bad_magic };
+// The checks of a TIFF header, numbered as the programs' messages show them.
+enum class HeaderCheck : int {
+    ok = 0,
+    bad_byte_order = 1,     // neither "II" nor "MM"
+    bad_magic = 2,          // not 42
+    directory_too_far = 3,  // the first directory lies beyond the limit
+};
 
 // A directory holding more entries than this is taken as damaged and searched
 // no further: real directories of these files hold a few dozen.
@@ -39,12 +45,12 @@ uint16_t read_u16(TiffStream& stream);
 uint32_t read_u32(TiffStream& stream);
 
 // Reads mark, 42 and first-directory offset from the current position. The
-// mark sets the stream's byte order; on failure nothing more is read.
-HeaderResult read_tiff_header(TiffStream& stream, uint32_t& first_offset);
+// mark sets the stream's byte order; on failure nothing more is read. The
+// first directory is not range-checked (never directory_too_far).
+HeaderCheck read_tiff_header(TiffStream& stream, uint32_t& first_offset);
 
-// Reads a header from the current position and numbers its failure: 1 a bad
-// byte-order mark, 2 not 42, 3 a first directory beyond the limit; 0 passes.
-int check_tiff_header(TiffStream& stream, uint64_t limit, uint32_t& first_offset);
+// The same, and a first directory beyond the limit fails.
+HeaderCheck check_tiff_header(TiffStream& stream, uint64_t limit, uint32_t& first_offset);
 
 // Searches the directory at directory_offset for the first entry with the tag.
 // On success the entry is in stream.entry and the position just behind it.

@@ -1,163 +1,101 @@
 #include "ptc/pair_stats.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <vector>
+#include <cmath>
 
-#include "run/run_state.h"
-#include "stats/cfa.h"
-#include "stats/window_reader.h"
+#include "ptc/pair_reader.h"
 
 namespace {
 
-// Captures what a probe prints, to pass it on only when it fails.
-struct CapturedConsole {
-    char* buffer = nullptr;
-    size_t size = 0;
-    std::FILE* stream = nullptr;
+// Exact integer sums of one plane or channel.
+struct Sums {
+    int64_t n = 0;
+    int64_t sum_a = 0, sum_b = 0;
+    uint64_t sum_d2 = 0;  // sum of (a - b)^2: below 2^63 for any window of 16382 x 16382
+    int64_t zeros = 0;
+    uint16_t top = 0;
+    int64_t at_top = 0, both_at_top = 0;
 
-    CapturedConsole() { stream = ::open_memstream(&buffer, &size); }
-    ~CapturedConsole()
+    void add(const Sums& o)
     {
-        if (stream)
-            std::fclose(stream);
-        std::free(buffer);
-    }
-    std::string text()
-    {
-        std::fflush(stream);
-        return std::string(buffer, size);
+        n += o.n;
+        sum_a += o.sum_a;
+        sum_b += o.sum_b;
+        sum_d2 += o.sum_d2;
+        zeros += o.zeros;
+        if (o.top > top) {
+            top = o.top;
+            at_top = both_at_top = 0;
+        }
+        if (o.top == top) {
+            at_top += o.at_top;
+            both_at_top += o.both_at_top;
+        }
     }
 };
 
-// Opens both files and runs a program's probe over them.
-int probe_pair(RunState& run, const std::string& file1, const std::string& file2)
+ChannelMoments moments_of(const Sums& s)
 {
-    RunSettings& s = run.settings;
-    for (int f = 0; f < 2; ++f) {
-        const std::string& name = f == 0 ? file1 : file2;
-        if (!run.images[f].open(name)) {
-            say(run.console, "Error:  Unable to open %s.\n", name.c_str());
-            return 1;
-        }
-        s.file_name[f] = name;
-        s.file_length[f] = run.images[f].length();
-    }
-    s.two_files = true;
-    if (int status = run.profile.input.check_header(run))
-        return status;
-    if (int status = run.profile.input.probe(run))
-        return status;
-    if (!s.two_files) {
-        say(run.console, "Error:  %s does not match %s.\n", file2.c_str(), file1.c_str());
-        return 1;
-    }
-    if (run.info.width < 2 || run.info.height < 2) {
-        say(run.console, "Error:  Image must be at least 2x2 pixels.\n");
-        return 1;
-    }
-    if (run.profile.input.check_format)
-        return run.profile.input.check_format(run);
-    return 0;
-}
-
-// Shares of both frames' samples at 0, and their largest value with its count,
-// per colour.
-bool count_clipping(RunState& run, PairStats& stats)
-{
-    const WindowSpec& w = run.window;
-    const RawImageInfo& info = run.info;
-    std::vector<uint16_t> row(static_cast<size_t>(w.W));
-    std::vector<uint8_t> scratch;
-    int64_t zeros[3] = {};
-    for (int f = 0; f < 2; ++f) {
-        const int64_t x0 = f == 0 ? w.X : w.X2;
-        const int64_t y0 = f == 0 ? w.Y : w.Y2;
-        for (int64_t r = 0; r < w.H; ++r) {
-            if (!read_sample_rows(run.images[f], sample_offset(info.data_offset[f], info.row_stride, x0, y0 + r),
-                                  info.row_stride, w.W, 1, info.big_endian, row.data(), scratch))
-                return false;
-            for (int64_t k = 0; k < w.W; ++k) {
-                const StatColour colour = colour_of(channel_at(y0 + r, x0 + k));
-                const uint16_t dn = row[static_cast<size_t>(k)];
-                zeros[colour] += dn == 0;
-                if (dn > stats.top_value[colour]) {
-                    stats.top_value[colour] = dn;
-                    stats.top_count[colour] = 0;
-                }
-                stats.top_count[colour] += dn == stats.top_value[colour];
-            }
-        }
-    }
-    for (int c = 0; c < 3; ++c) {
-        const double both = 2.0 * static_cast<double>(stats.samples[c]);
-        stats.zero_share[c] = static_cast<double>(zeros[c]) / both;
-    }
-    return true;
+    ChannelMoments m;
+    m.n = s.n;
+    m.zeros = s.zeros;
+    m.top = s.top;
+    m.at_top = s.at_top;
+    m.both_at_top = s.both_at_top;
+    m.identical = s.n > 0 && s.sum_d2 == 0;
+    if (s.n == 0)
+        return m;
+    const double n = static_cast<double>(s.n);
+    m.mean = static_cast<double>(s.sum_a + s.sum_b) / (2.0 * n);
+    m.mean_diff = static_cast<double>(s.sum_a - s.sum_b) / n;
+    m.var = static_cast<double>(s.sum_d2) / (2.0 * n) - m.mean_diff * m.mean_diff / 2.0;
+    return m;
 }
 
 }  // namespace
 
-PairResult measure_pair(const ReaderProfiles& readers, const std::string& file1, const std::string& file2,
-                        const WindowRequest& request, WindowSpec& window, bool& window_set)
+double ChannelMoments::mean_se() const
 {
-    PairResult result;
-    // A file the NEF probe takes is a NEF; anything else goes to the TIFF probe.
-    CapturedConsole nef_console;
-    auto run = std::make_unique<RunState>(readers.nef, Console{nef_console.stream});
-    int status = probe_pair(*run, file1, file2);
-    if (status != 0) {
-        const std::string nef_message = nef_console.text();
-        CapturedConsole tif_console;
-        auto tif_run = std::make_unique<RunState>(readers.tif, Console{tif_console.stream});
-        const int tif_status = probe_pair(*tif_run, file1, file2);
-        if (tif_status != 0) {
-            // Report the reader the file was meant for: a file with a NEF's
-            // camera model is a damaged NEF; anything else a TIFF.
-            const bool looks_nef = nef_message.find("Camera:  ") != std::string::npos;
-            result.status = looks_nef ? status : tif_status;
-            result.message = looks_nef ? nef_message : tif_console.text();
-            return result;
+    return n > 0 ? std::sqrt(std::max(var, 0.0) / (2.0 * static_cast<double>(n))) : 0.0;
+}
+
+double ChannelMoments::var_se() const
+{
+    return n > 1 ? std::max(var, 0.0) * std::sqrt(2.0 / static_cast<double>(n - 1)) : 0.0;
+}
+
+PairStats pair_stats(const PairPixels& pixels)
+{
+    const PairWindow& w = pixels.window;
+    Sums plane[plane_count];
+    for (int64_t r = 0; r < w.height; ++r) {
+        const uint16_t* a = pixels.frame[0].data() + r * w.width;
+        const uint16_t* b = pixels.frame[1].data() + r * w.width;
+        for (int64_t c = 0; c < w.width; ++c) {
+            Sums& s = plane[pixels.plane_at(r, c)];
+            const int64_t d = int64_t{a[c]} - int64_t{b[c]};
+            ++s.n;
+            s.sum_a += a[c];
+            s.sum_b += b[c];
+            s.sum_d2 += static_cast<uint64_t>(d * d);
+            s.zeros += (a[c] == 0) + (b[c] == 0);
+            const uint16_t high = std::max(a[c], b[c]);
+            if (high > s.top) {
+                s.top = high;
+                s.at_top = s.both_at_top = 0;
+            }
+            if (high == s.top) {
+                s.at_top += (a[c] == high) + (b[c] == high);
+                s.both_at_top += a[c] == b[c];
+            }
         }
-        run = std::move(tif_run);
-    } else {
-        result.nef = true;
     }
-    result.width = run->info.width;
-    result.height = run->info.height;
-
-    RunSettings& s = run->settings;
-    s.W = request.W;
-    s.H = request.H;
-    s.X = request.X;
-    s.Y = request.Y;
-    if (!window_set) {
-        size_window(s, run->info, window);
-        place_window(run->profile, s, run->info, window);
-        window_set = true;
-    }
-    run->window = window;
-    run->window.X2 = window.X;
-    run->window.Y2 = window.Y;
-
-    reset_channel_stats(run->stats, window.W, window.H);
-    clear_profiles(run->profiles);
-    const ReadOutcome read = sample_pass(*run);
-    if (!read.ok() || !count_clipping(*run, result.stats)) {
-        result.status = 1;
-        result.message = "Error:  Unable to read " + (read.failed_image == 1 ? file2 : file1) + ".\n";
-        return result;
-    }
-
-    const ChannelStats& st = run->stats;
-    for (int c = 0; c < 3; ++c) {
-        const double m = c == Green ? 2.0 * st.n : st.n;
-        result.stats.samples[c] = static_cast<int64_t>(m);
-        result.stats.mu[c] = st.sum_pair[c] / (2.0 * m);
-        const double mean_diff = st.sum_diff[c] / m;
-        result.stats.diff[c] = mean_diff;
-        result.stats.var[c] = (st.sum_sq[c] / m - mean_diff * mean_diff) / 2.0;
-    }
-    return result;
+    Sums channel[channel_count];
+    for (int p = 0; p < plane_count; ++p)
+        for (int ch : channels_of_plane(p))
+            if (ch >= 0)
+                channel[ch].add(plane[p]);
+    PairStats stats;
+    for (int ch = 0; ch < channel_count; ++ch)
+        stats.channel[ch] = moments_of(channel[ch]);
+    return stats;
 }

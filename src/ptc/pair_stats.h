@@ -1,49 +1,32 @@
-// Mean and temporal variance of one pair of frames, per colour, through the
-// programs' own probes, window placement and sample pass.
+// Mean and temporal variance of one pair of frames, per channel, with the
+// counts the clipping and defect checks need.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
-struct ProgramProfile;
-struct WindowSpec;
+#include "ptc/channels.h"
+
+struct PairPixels;
+
+struct ChannelMoments {
+    int64_t n = 0;             // pixels per frame
+    double mean = 0;           // mean of both frames, DN
+    double mean_diff = 0;      // mean of frame 1 - frame 2, DN
+    double var = 0;            // temporal variance of one frame: sum (a - b)^2 / 2n - mean_diff^2 / 2, DN^2
+    int64_t zeros = 0;         // samples of both frames at 0
+    uint16_t top = 0;          // largest sample of both frames
+    int64_t at_top = 0;        // samples of both frames at `top`
+    int64_t both_at_top = 0;   // pixels at `top` in both frames
+    bool identical = false;    // the frames are equal sample for sample
+
+    // Standard errors of the mean and of the variance (a variance from n
+    // samples has a relative standard error of sqrt(2 / (n - 1))).
+    double mean_se() const;
+    double var_se() const;
+};
 
 struct PairStats {
-    double mu[3] = {};         // mean of both frames (no +0.5), Red, Green, Blue
-    double var[3] = {};        // population variance of the difference, / 2
-    double diff[3] = {};       // mean of frame 1 - frame 2
-    double zero_share[3] = {}; // share of both frames' samples at 0
-    double max_share[3] = {};  // share of both frames' samples at the series' clip level (set by the caller)
-    uint32_t top_value[3] = {};// largest sample of both frames
-    int64_t top_count[3] = {}; // how many samples of both frames hold it
-    int64_t samples[3] = {};   // samples per frame and colour
+    ChannelMoments channel[channel_count];
 };
 
-// The window request, as the programs' -W -H -X -Y switches.
-struct WindowRequest {
-    int32_t W = 200;
-    int32_t H = 0;
-    int32_t X = -1;
-    int32_t Y = -1;
-};
-
-// Which program reads which file: NEF files through the NEF probe, others
-// through the TIFF probe.
-struct ReaderProfiles {
-    const ProgramProfile& nef;
-    const ProgramProfile& tif;
-};
-
-struct PairResult {
-    int status = 0;            // 0, or the exit status that ends the run
-    std::string message;       // the reader's message when status != 0
-    PairStats stats;
-    uint32_t width = 0;        // image size
-    uint32_t height = 0;
-    bool nef = false;
-};
-
-// Measures the pair in the window placed by the request (the first pair's
-// placement is reused for all: window is in/out; window_set tells).
-PairResult measure_pair(const ReaderProfiles& readers, const std::string& file1, const std::string& file2,
-                        const WindowRequest& request, WindowSpec& window, bool& window_set);
+PairStats pair_stats(const PairPixels& pixels);

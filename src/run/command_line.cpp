@@ -4,7 +4,10 @@
 #include <climits>
 #include <cstdlib>
 
-#include "run/run_state.h"
+#include "input/image_file.h"
+#include "input/image_names.h"
+#include "reports/text_out.h"
+#include "run/program_profile.h"
 
 namespace {
 
@@ -15,34 +18,64 @@ bool is_absolute_path(const std::string& arg)
     return arg.size() > 1 && arg[0] == '/' && arg.find_first_of("/.", 1) != std::string::npos;
 }
 
-void open_image_argument(RunState& run, const std::string& arg, bool& failed)
+// Opens image 1, or (once image 1 is open) image 2; false when image 1
+// cannot be opened (the error printed).
+bool open_image_argument(const ProgramProfile& profile, const std::string& arg, RunSettings& s,
+                         ImageFile (&images)[2], Console& console)
 {
-    RunSettings& s = run.settings;
-    const int index = run.images[0].is_open() ? 1 : 0;
-    const std::string name = shown_image_name(run.profile.naming, arg);
+    const int index = images[0].is_open() ? 1 : 0;
+    const std::string name = shown_image_name(profile.naming, arg);
     if (index == 1) {
-        run.images[1].close();
+        images[1].close();
         s.two_files = false;
     }
-    if (!open_named_image(run.profile.naming, arg, run.images[index])) {
+    if (!open_named_image(profile.naming, arg, images[index])) {
         if (index == 0) {
-            say(run.console, "\nError:  Unable to open %s.\n\n", name.c_str());
-            failed = true;
-        } else {
-            say(run.console, "\nWarning:  Unable to open %s.\n%s\n", name.c_str(), run.profile.second_file_fallback);
+            say(console, "\nError:  Unable to open %s.\n\n", name.c_str());
+            return false;
         }
-        return;
+        say(console, "\nWarning:  Unable to open %s.\n%s\n", name.c_str(), profile.second_file_fallback);
+        return true;
     }
     s.file_name[index] = name;
-    s.file_length[index] = run.images[index].length();
     if (index == 1)
         s.two_files = true;
+    return true;
 }
 
-void apply_switch(RunState& run, char letter, bool has_value, int32_t value)
+}  // namespace
+
+SwitchArgument read_switch_argument(const std::string& original)
 {
-    RunSettings& s = run.settings;
-    switch (letter) {
+    std::string arg = original;
+    for (char& c : arg)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    const char c0 = arg.empty() ? '\0' : arg[0];
+    const char c1 = arg.size() > 1 ? arg[1] : '\0';
+
+    SwitchArgument sw;
+    if ((c0 == '-' || c0 == '/') && !is_absolute_path(arg)) {
+        sw.is_switch = true;
+        if (c1 == '=')
+            arg[1] = c0;
+    } else if (c1 == '=') {
+        sw.is_switch = true;
+        arg[1] = c0;
+    }
+    if (!sw.is_switch)
+        return sw;
+    sw.letter = arg.size() > 1 ? arg[1] : '\0';
+    sw.has_value = arg.size() > 2;
+    sw.value = sw.has_value ? switch_value(arg.c_str() + 2) : 0;
+    return sw;
+}
+
+void apply_switch(const ProgramProfile& profile, const SwitchArgument& sw, RunSettings& s)
+{
+    const bool has_value = sw.has_value;
+    const int32_t value = sw.value;
+    switch (sw.letter) {
     case 'L':
         s.stats_log = true;
         break;
@@ -71,11 +104,11 @@ void apply_switch(RunState& run, char letter, bool has_value, int32_t value)
             s.Y = value;
         break;
     case 'U':
-        if (has_value && run.profile.has_second_window)
+        if (has_value && profile.window.second_window)
             s.X2 = value;
         break;
     case 'V':
-        if (has_value && run.profile.has_second_window)
+        if (has_value && profile.window.second_window)
             s.Y2 = value;
         break;
     case 'S':
@@ -83,7 +116,7 @@ void apply_switch(RunState& run, char letter, bool has_value, int32_t value)
     case 'E':
     case 'N':
         if (has_value) {
-            int32_t& target = letter == 'S' ? s.S : letter == 'B' ? s.B : letter == 'E' ? s.E : s.N;
+            int32_t& target = sw.letter == 'S' ? s.S : sw.letter == 'B' ? s.B : sw.letter == 'E' ? s.E : s.N;
             target = value;
             s.hist_enabled = true;
         }
@@ -127,8 +160,6 @@ void apply_switch(RunState& run, char letter, bool has_value, int32_t value)
     }
 }
 
-}  // namespace
-
 int32_t switch_value(const char* text)
 {
     errno = 0;
@@ -146,47 +177,26 @@ void print_usage(const ProgramProfile& profile, Console& console)
         say(console, "%s", *line);
 }
 
-int parse_arguments(RunState& run, int argc, const char* const* argv)
+std::optional<ExitStatus> parse_arguments(const ProgramProfile& profile, int argc, const char* const* argv,
+                                          RunSettings& settings, ImageFile (&images)[2], Console& console)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string original = argv[i] ? argv[i] : "";
-        std::string arg = original;
-        for (char& c : arg)
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 'a' + 'A');
-        const char c0 = arg.empty() ? '\0' : arg[0];
-        const char c1 = arg.size() > 1 ? arg[1] : '\0';
-
-        bool is_switch = false;
-        if ((c0 == '-' || c0 == '/') && !is_absolute_path(arg)) {
-            is_switch = true;
-            if (c1 == '=')
-                arg[1] = c0;
-        } else if (c1 == '=') {
-            is_switch = true;
-            arg[1] = c0;
-        }
-
-        if (!is_switch) {
-            bool failed = false;
-            open_image_argument(run, original, failed);
-            if (failed)
-                return 1;
+        const SwitchArgument sw = read_switch_argument(original);
+        if (!sw.is_switch) {
+            if (!open_image_argument(profile, original, settings, images, console))
+                return ExitStatus::failed;
             continue;
         }
-
-        const char letter = arg.size() > 1 ? arg[1] : '\0';
-        if (letter == '?') {
-            print_usage(run.profile, run.console);
-            return 0;
+        if (sw.letter == '?') {
+            print_usage(profile, console);
+            return ExitStatus::completed;
         }
-        const bool has_value = arg.size() > 2;
-        const int32_t value = has_value ? switch_value(arg.c_str() + 2) : 0;
-        apply_switch(run, letter, has_value, value);
+        apply_switch(profile, sw, settings);
     }
-    if (!run.images[0].is_open()) {
-        say(run.console, "%s", run.profile.no_image_error);
-        return 1;
+    if (!images[0].is_open()) {
+        say(console, "%s", profile.no_image_error);
+        return ExitStatus::failed;
     }
-    return continue_run;
+    return std::nullopt;
 }

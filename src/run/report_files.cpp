@@ -2,12 +2,20 @@
 
 #include "platform/files.h"
 #include "reports/report_texts.h"
-#include "run/run_state.h"
 
 namespace {
 
 // A log shorter than this has no heading yet.
 constexpr uint64_t heading_threshold = 8;
+
+// A write that failed (a full disk) is reported once per file: the report is
+// then incomplete.
+void note_write_failure(ReportFile& file, Console& console)
+{
+    if (!file.write_failed)
+        say(console, "Warning:  Unable to write %s.\n", file.name);
+    file.write_failed = true;
+}
 
 }  // namespace
 
@@ -49,33 +57,16 @@ bool open_stats_log(ReportFile& file, const char* name, Console& console)
     return true;
 }
 
-void note_write_failure(ReportFile& file, Console& console)
+void append_report(ReportFile& file, const std::string& text, Console& console)
 {
-    if (!file.write_failed)
-        say(console, "Warning:  Unable to write %s.\n", file.name);
-    file.write_failed = true;
-}
-
-void append_report(RunState& run, ReportFile& file, const TextBuffer& text)
-{
-    if (!file.is_open() || text.text.empty())
+    if (!file.is_open() || text.empty())
         return;
-    if (!platform::append_text(file.handle, text.text))
-        note_write_failure(file, run.console);
+    if (!platform::append_text(file.handle, text))
+        note_write_failure(file, console);
 }
 
 bool any_write_failed(const ReportFiles& files)
 {
     return files.stats.write_failed || files.hist.write_failed || files.profile.write_failed ||
            files.spectrum.write_failed;
-}
-
-void write_table_source(const RunState& run, TextBuffer& text)
-{
-    const RunSettings& s = run.settings;
-    add_text(text, report_texts::source_file, s.file_name[0].c_str());
-    if (s.two_files)
-        add_text(text, report_texts::source_second_file, s.file_name[1].c_str());
-    add_text(text, report_texts::source_window, static_cast<long>(run.window.W),
-             static_cast<long>(run.window.H), static_cast<long>(run.window.X), static_cast<long>(run.window.Y));
 }

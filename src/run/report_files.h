@@ -6,9 +6,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "run/text_out.h"
-
-struct RunState;
+#include "reports/text_out.h"
 
 struct ReportFile {
     platform::FileHandle handle;
@@ -23,7 +21,6 @@ struct ReportFiles {
     ReportFile hist;      // histogram log
     ReportFile profile;   // RCDN.CSV
     ReportFile spectrum;  // DFT.CSV
-    TextBuffer record;    // this run's statistics record, written whole at the end
 
     ReportFiles() = default;
     ReportFiles(const ReportFiles&) = delete;
@@ -41,12 +38,5 @@ bool open_stats_log(ReportFile& file, const char* name, Console& console);
 
 // Appends the text in one write. A failure (a full disk) is remembered and
 // reported once per file: the report is then incomplete.
-void append_report(RunState& run, ReportFile& file, const TextBuffer& text);
-void note_write_failure(ReportFile& file, Console& console);
+void append_report(ReportFile& file, const std::string& text, Console& console);
 bool any_write_failed(const ReportFiles& files);
-
-// Exit status of a run whose reports could not all be written.
-constexpr int status_report_incomplete = 4;
-
-// Completes a table's title line: file name(s) and window.
-void write_table_source(const RunState& run, TextBuffer& text);

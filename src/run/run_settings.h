@@ -1,5 +1,5 @@
 // Everything the command line asks for, filled once from the arguments and
-// afterwards only adjusted by the window, histogram and spectrum rules.
+// only read afterwards.
 #pragma once
 
 #include <cstdint>
@@ -49,12 +49,8 @@ struct RunSettings {
     // the program's own (quorva: the camera table's); 0 keeps that.
     int32_t T = 0;
 
-    // Images: the names as shown (upper-cased, default extension added) and
-    // their lengths in bytes, taken when opened.
+    // Images: a second one was named and opened; the names as shown
+    // (upper-cased, default extension added, control characters as '?').
     bool two_files = false;
     std::string file_name[2];
-    uint64_t file_length[2] = {0, 0};
-
-    // Set when a window limit drops an option.
-    bool options_disabled = false;
 };

@@ -1,15 +1,11 @@
 #include "spectra/column_pass.h"
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
-#include "run/run_state.h"
-#include "spectra/fast_spectrum.h"
-#include "spectra/parallel_work.h"
-#include "spectra/row_spectra.h"
+#include "input/image_file.h"
 #include "stats/cfa.h"
-#include "stats/window_reader.h"
+#include "stats/row_pair_lines.h"
 
 namespace {
 
@@ -27,31 +23,22 @@ struct WindowStrip {
     uint16_t at(int64_t row, int64_t column) const { return samples[static_cast<size_t>(row * columns + column)]; }
 };
 
-bool read_strip(const ImageFile& file, uint64_t data_offset, const RunState& run, int64_t left, int64_t top,
-                int64_t count, WindowStrip& strip, std::vector<uint8_t>& scratch)
+bool read_strip(const ImageFile& file, uint64_t data_offset, const RawImageInfo& info, int64_t rows, int64_t left,
+                int64_t top, int64_t count, WindowStrip& strip, std::vector<uint8_t>& scratch)
 {
-    const int64_t rows = run.window.H;
     strip.columns = count;
     strip.samples.assign(static_cast<size_t>(rows * count), 0);
-    if (!run.reference_path)
-        return read_sample_rows(file, sample_offset(data_offset, run.info.row_stride, left, top),
-                                run.info.row_stride, count, rows, run.info.big_endian, strip.samples.data(), scratch);
-    for (int64_t r = 0; r < rows; ++r)
-        if (!read_sample_rows(file, sample_offset(data_offset, run.info.row_stride, left, top + r),
-                              run.info.row_stride, count, 1, run.info.big_endian, strip.samples.data() + r * count,
-                              scratch))
-            return false;
-    return true;
+    return read_sample_rows(file, sample_offset(data_offset, info.row_stride, left, top), info.row_stride, count, rows,
+                            info.big_endian, strip.samples.data(), scratch);
 }
 
-// Fills lines 0..3 (R, G1, B, G2) with column pair `pair` of the strip: entry
-// p of each plane is its d in row pair p (window rows 2p and 2p + 1). Each
+// Fills lines R, G1, B, G2 with column pair `pair` of the strip: entry p of
+// each plane is its d in row pair p (window rows 2p and 2p + 1). Each
 // sample's plane follows from its image position, in each image by that
 // image's own window.
-void load_column_pair(const RunState& run, const WindowStrip& image1, const WindowStrip* image2,
-                      int64_t strip_left, int64_t pair, int32_t (*lines)[line_capacity])
+void load_column_pair(const WindowSpec& w, const WindowStrip& image1, const WindowStrip* image2, int64_t strip_left,
+                      int64_t pair, PairLines& lines)
 {
-    const WindowSpec& w = run.window;
     for (int64_t y = 0; y < w.H; ++y) {
         int32_t first[4] = {};
         int32_t second[4] = {};  // 0 with one image: d is the DN
@@ -71,56 +58,26 @@ void load_column_pair(const RunState& run, const WindowStrip& image1, const Wind
 
 }  // namespace
 
-ReadOutcome column_pass(RunState& run)
+ReadOutcome column_pass(const ImageFile& image1, const ImageFile* image2, const RawImageInfo& info,
+                        const WindowSpec& w, RowPairLines& pairs)
 {
-    const WindowSpec& w = run.window;
-    const RawImageInfo& info = run.info;
-    const bool two = run.settings.two_files;
-    for (auto& sums : run.spectra.coef_sums)
-        std::fill(std::begin(sums), std::end(sums), 0.0f);
-
-    // The fast path collects column pairs and computes their spectra on all
-    // workers; the sums still receive them pair by pair, in order.
-    std::unique_ptr<LineSpectraBatch> batch;
-    if (!run.reference_path)
-        batch = std::make_unique<LineSpectraBatch>(kernel_mode(run.settings), static_cast<int32_t>(w.H),
-                                                   run.spectra.span_y, worker_count());
-
-    WindowStrip image1;
-    WindowStrip image2;
+    WindowStrip strip1;
+    WindowStrip strip2;
     std::vector<uint8_t> scratch;
     for (int64_t left = 0; left < w.W; left += strip_columns) {
         const int64_t count = std::min(strip_columns, w.W - left);
         ReadOutcome read;
-        if (!read_strip(run.images[0], info.data_offset[0], run, w.X + left, w.Y, count, image1, scratch))
+        if (!read_strip(image1, info.data_offset[0], info, w.H, w.X + left, w.Y, count, strip1, scratch))
             read.fail(0);
-        if (two && !read_strip(run.images[1], info.data_offset[1], run, w.X2 + left, w.Y2, count, image2, scratch))
+        if (image2 && !read_strip(*image2, info.data_offset[1], info, w.H, w.X2 + left, w.Y2, count, strip2, scratch))
             read.fail(1);
         if (!read.ok())
             return read;
         for (int64_t pair = 0; pair < count / 2; ++pair) {
-            if (batch == nullptr) {
-                load_column_pair(run, image1, two ? &image2 : nullptr, left, pair, run.profiles.line);
-                accumulate_line_spectra(run, static_cast<int32_t>(w.H), run.spectra.span_y);
-                continue;
-            }
-            load_column_pair(run, image1, two ? &image2 : nullptr, left, pair, batch->next_pair());
-            if (batch->full())
-                batch->flush(run.spectra);
+            load_column_pair(w, strip1, image2 ? &strip2 : nullptr, left, pair, pairs.next_pair());
+            pairs.pair_done();
         }
-        if (batch != nullptr)
-            batch->flush(run.spectra);
     }
-    // The line store holds the last column pair, as after the plain pass.
-    if (batch != nullptr && w.W >= 2) {
-        const int32_t(*last)[line_capacity] = batch->last_pair();
-        for (int c = 0; c < 4; ++c)
-            std::copy(last[c], last[c] + w.H / 2, run.profiles.line[c]);
-    }
+    pairs.finish();
     return {};
-}
-
-void write_column_spectra(RunState& run)
-{
-    write_multi_table(run, SpectrumAxis::y);
 }

@@ -1,11 +1,15 @@
-// Spectra along the columns in multi-line mode: a second read of the window,
-// column pair by column pair, and the multi-column table.
+// The multi-line spectra along the columns: a second read of the window,
+// column pair by column pair.
 #pragma once
 
+#include "input/raw_image_info.h"
+#include "stats/window.h"
 #include "stats/window_reader.h"
 
-struct RunState;
+class ImageFile;
+class RowPairLines;
 
-// False (with the image) when a sample of the window could not be read.
-ReadOutcome column_pass(RunState& run);
-void write_column_spectra(RunState& run);
+// Hands the lines of each column pair (entry p: the pair's d in row pair p)
+// to `pairs`, in order, then finishes it. image2 null: one image.
+ReadOutcome column_pass(const ImageFile& image1, const ImageFile* image2, const RawImageInfo& info,
+                        const WindowSpec& window, RowPairLines& pairs);

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "spectra/parallel_work.h"
+#include "stats/parallel_work.h"
 
 namespace {
 
@@ -286,92 +286,4 @@ void compute_spectrum_tasks(const SpectrumTask* tasks, int task_count, int worke
         const size_t t = static_cast<size_t>(after - first_item.begin()) - 1;
         run_item(tasks[t], k, item - first_item[t]);
     });
-}
-
-
-namespace {
-
-// Line of the combined green sequence along x: G1, interleaved with G2.
-constexpr int32_t green_line = 1;
-constexpr int32_t green_pair_step = 2;
-
-}  // namespace
-
-LineSpectraBatch::LineSpectraBatch(KernelMode mode, int32_t length, int32_t span, int workers, SpectrumIsa isa)
-    : mode_(mode),
-      length_(length),
-      half_(length / 2),
-      span_(span),
-      workers_(workers),
-      isa_(isa),
-      lines_(static_cast<size_t>(capacity) * 4 * line_capacity, 0),
-      planes_(mode.autocorr, std::max(half_, 1), 4 * capacity),
-      green_(mode.autocorr, std::max(length, 1), capacity)
-{
-    // The frequencies accumulate_line_spectra asks for: plane k = f/2 and
-    // green f, f + 1 for f = half - span, half - span + 2, ... <= half. Those
-    // above N/2 are 0 and need no sweep.
-    const int32_t f0 = half_ - span_;
-    if (span_ < 0 || f0 < 0 || f0 > half_ || half_ > line_capacity)
-        return;
-    const int32_t f_last = f0 + 2 * ((half_ - f0) / 2);
-    plane_first_ = f0 / 2;
-    plane_freqs_ = std::min(f_last / 2, half_ / 2) - plane_first_ + 1;
-    green_first_ = f0;
-    green_freqs_ = std::min(f_last + 1, length_ / 2) - green_first_ + 1;
-    plane_raw_.assign(static_cast<size_t>(4 * capacity) * std::max(plane_freqs_, 0), 0.0);
-    green_raw_.assign(static_cast<size_t>(capacity) * std::max(green_freqs_, 0), 0.0);
-}
-
-int32_t (*LineSpectraBatch::next_pair())[line_capacity]
-{
-    auto* lines = reinterpret_cast<int32_t(*)[line_capacity]>(lines_.data());
-    last_ = pairs_++;
-    return lines + 4 * last_;
-}
-
-const int32_t (*LineSpectraBatch::last_pair() const)[line_capacity]
-{
-    return reinterpret_cast<const int32_t(*)[line_capacity]>(lines_.data()) + 4 * last_;
-}
-
-void LineSpectraBatch::flush(SpectraState& spectra)
-{
-    const int32_t pairs = pairs_;
-    pairs_ = 0;
-    if (pairs == 0 || plane_freqs_ <= 0)
-        return;
-    const auto* lines = reinterpret_cast<const int32_t(*)[line_capacity]>(lines_.data());
-    for (int32_t p = 0; p < pairs; ++p) {
-        const int32_t(*pair)[line_capacity] = lines + 4 * p;
-        for (int32_t c = 0; c < 4; ++c)
-            planes_.load(4 * p + c, LineSequence{pair[c], nullptr});
-        green_.load(p, LineSequence{pair[green_line], pair[green_line + green_pair_step]});
-    }
-    const SpectrumTask tasks[2] = {
-        {&planes_, 4 * pairs, plane_first_, plane_freqs_, plane_raw_.data()},
-        {&green_, pairs, green_first_, green_freqs_, green_raw_.data()},
-    };
-    compute_spectrum_tasks(tasks, 2, workers_, isa_);
-
-    // In the order of the pairs, and within a pair in accumulate_line_spectra's.
-    for (int32_t p = 0; p < pairs; ++p) {
-        const double* green = green_raw_.data() + static_cast<size_t>(p) * green_freqs_;
-        auto green_value = [&](int32_t f) {
-            const int32_t j = f - green_first_;
-            const double raw = j < green_freqs_ ? green[j] : 0.0;
-            return finish_kernel_value(mode_, spectra, raw, green_line, green_pair_step, length_, f);
-        };
-        for (int32_t f = half_ - span_; f <= half_; f += 2) {
-            const int32_t k = f / 2;
-            for (int32_t c = 0; c < 4; ++c) {
-                const double raw =
-                    plane_raw_[static_cast<size_t>(4 * p + c) * plane_freqs_ + static_cast<size_t>(k - plane_first_)];
-                spectra.coef_sums[c][k] +=
-                    static_cast<float>(finish_kernel_value(mode_, spectra, raw, c, 0, half_, k));
-            }
-            spectra.coef_sums[4][k] += static_cast<float>(green_value(f));
-            spectra.coef_sums[5][k] += static_cast<float>(green_value(f + 1));
-        }
-    }
 }

@@ -1,5 +1,5 @@
 // Many values of the line spectrum at once, each bit for bit the value that
-// SpectrumKernel computes alone.
+// the literal kernel (line_spectrum.h) computes alone.
 //
 // The kernel's cost is a chain of dependent steps per value: the rotation of
 // step i + 1 waits for that of step i. Here many frequencies (and, for the
@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "spectra/line_spectrum.h"
-#include "stats/profiles.h"
 
 // Instruction sets of the fast kernels; `best` is the widest this processor runs.
 enum class SpectrumIsa { portable, avx2, avx512, best };
@@ -68,50 +67,3 @@ struct SpectrumTask {
 
 void compute_spectrum_tasks(const SpectrumTask* tasks, int task_count, int workers,
                             SpectrumIsa isa = SpectrumIsa::best);
-
-// Collects the lines of successive row pairs (or column pairs) and adds their
-// spectra to the averaging stores exactly as accumulate_line_spectra does one
-// pair at a time: per pair, the same values, added in the order the pairs
-// were collected.
-class LineSpectraBatch {
-public:
-    // Pairs held before the spectra are computed.
-    static constexpr int32_t capacity = 32;
-
-    // length: W for row pairs, H for column pairs (at most 2 x line_capacity);
-    // span: span_x or span_y.
-    LineSpectraBatch(KernelMode mode, int32_t length, int32_t span, int workers,
-                     SpectrumIsa isa = SpectrumIsa::best);
-
-    // Lines R, G1, B, G2 of the next pair, length / 2 values each, to be filled
-    // by the caller.
-    int32_t (*next_pair())[line_capacity];
-    bool full() const { return pairs_ == capacity; }
-    int32_t pending() const { return pairs_; }
-    // The lines of the pair handed out last (also after a flush).
-    const int32_t (*last_pair() const)[line_capacity];
-
-    // Computes the spectra of the collected pairs, adds them to
-    // spectra.coef_sums (with -F semantics also to the power sums) pair by
-    // pair in collection order, and empties the batch.
-    void flush(SpectraState& spectra);
-
-private:
-    KernelMode mode_;
-    int32_t length_;
-    int32_t half_;
-    int32_t span_;
-    int workers_;
-    SpectrumIsa isa_;
-    int32_t pairs_ = 0;
-    int32_t last_ = 0;
-    std::vector<int32_t> lines_;  // capacity x 4 lines
-    SequenceBlock planes_;        // 4 per pair, length / 2 values
-    SequenceBlock green_;         // 1 per pair, G1 and G2 interleaved
-    int32_t plane_first_ = 0;
-    int32_t plane_freqs_ = 0;
-    int32_t green_first_ = 0;
-    int32_t green_freqs_ = 0;
-    std::vector<double> plane_raw_;
-    std::vector<double> green_raw_;
-};

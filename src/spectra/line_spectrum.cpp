@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "stats/profiles.h"
-
 namespace {
 
 // The line results of the -F tables are in tenths of DN.
@@ -18,8 +16,17 @@ bool within_store(int32_t line, int32_t pair_step, int32_t count)
     return count <= lines_used * line_capacity;
 }
 
-// |X[b]| of the sequence, the rotation e^(-2 pi i b k / N) advanced by complex
-// multiplication from a single cos and sin.
+}  // namespace
+
+void rotation_step(int32_t count, int32_t freq, double& c, double& s)
+{
+    const double n = static_cast<double>(count);
+    // Evaluated in this order: ((b * acos(0)) * -4.0) / N.
+    const double theta = ((static_cast<double>(freq) * std::acos(0.0)) * -4.0) / n;
+    c = std::cos(theta);
+    s = std::sin(theta);
+}
+
 double dft_magnitude(const LineSequence& x, int32_t count, int32_t freq)
 {
     double c = 0.0;
@@ -40,8 +47,6 @@ double dft_magnitude(const LineSequence& x, int32_t count, int32_t freq)
     return std::sqrt(re * re + im * im);
 }
 
-// Circular autocovariance at the lag, the sequence's own mean removed;
-// divided by N (lag 0 is the population variance).
 double autocovariance(const LineSequence& x, int32_t count, int32_t lag)
 {
     const double n = static_cast<double>(count);
@@ -59,7 +64,14 @@ double autocovariance(const LineSequence& x, int32_t count, int32_t lag)
     return sum / n;
 }
 
-}  // namespace
+double kernel_value(KernelMode mode, double raw, int32_t count)
+{
+    const double n = static_cast<double>(count);
+    if (!mode.ft_coef)
+        return mode.autocorr ? raw : raw / n;
+    const double r = mode.autocorr ? std::fabs(raw) : raw;
+    return r / n / tenths_per_dn;
+}
 
 bool kernel_in_range(int32_t line, int32_t pair_step, int32_t count, int32_t freq)
 {
@@ -68,45 +80,15 @@ bool kernel_in_range(int32_t line, int32_t pair_step, int32_t count, int32_t fre
     return within_store(line, pair_step, count);
 }
 
-void rotation_step(int32_t count, int32_t freq, double& c, double& s)
-{
-    const double n = static_cast<double>(count);
-    // Evaluated in this order: ((b * acos(0)) * -4.0) / N.
-    const double theta = ((static_cast<double>(freq) * std::acos(0.0)) * -4.0) / n;
-    c = std::cos(theta);
-    s = std::sin(theta);
-}
-
-double finish_kernel_value(KernelMode mode, SpectraState& spectra, double raw, int32_t line, int32_t pair_step,
-                           int32_t count, int32_t freq)
+double SpectrumKernel(const ProfileSet& lines, KernelMode mode, int32_t line, int32_t pair_step, int32_t count,
+                      int32_t freq)
 {
     if (!kernel_in_range(line, pair_step, count, freq))
         return 0.0;
-    const double n = static_cast<double>(count);
-    if (!mode.ft_coef)
-        return mode.autocorr ? raw : raw / n;
-    const double r = mode.autocorr ? std::fabs(raw) : raw;
-    const double v = r / n / tenths_per_dn;
-    if (freq != 0) {
-        if (pair_step != 0)
-            spectra.green_power_sum[(line - 1) / 4] += v * v;
-        else
-            spectra.power_sum[line] += v * v;
-    }
-    return v;
-}
-
-double SpectrumKernel(const ProfileSet& lines, SpectraState& spectra, KernelMode mode, int32_t line,
-                      int32_t pair_step, int32_t count, int32_t freq)
-{
-    if (!kernel_in_range(line, pair_step, count, freq))
-        return 0.0;
-
     LineSequence x;
     x.first = lines.line[line];
     if (pair_step != 0)
         x.second = lines.line[line + pair_step];
-
     const double raw = mode.autocorr ? autocovariance(x, count, freq) : dft_magnitude(x, count, freq);
-    return finish_kernel_value(mode, spectra, raw, line, pair_step, count, freq);
+    return kernel_value(mode, raw, count);
 }

@@ -1,51 +1,55 @@
-// Average and SD estimated from the upper side of clipped histograms, and the
-// normality curves.
+// The histogram-derived statistics: average and SD estimated from the upper
+// side of clipped histograms of image 1, and the normality curves.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
-struct RunState;
-struct TextBuffer;
+#include "stats/normal_fit.h"
+#include "stats/window_reader.h"
 
-// Prints the figures when due, adds record group 3 (values or filler) and
-// writes the normality curves with -K. Returns 0, or 3 when the histogram log
-// is needed for the curves and cannot be opened.
-int histogram_derived(RunState& run);
+struct ChannelResults;
+struct Console;
+struct PassRequest;
 
-// The bins are sized so that there are fewer than 255 of them.
-constexpr int32_t max_derived_bins = 254;
-
-// Bins of the second pass: start 1, width and count sized from Green.
-struct DerivedBins {
-    bool defined = false;  // false: the range is not a finite number that fits 32 bits
-    int32_t range = 0;
-    int32_t width = 0;     // B
-    int32_t bins = 0;      // N, 0 .. max_derived_bins
+// Where the programs differ.
+struct DerivedRules {
+    double clip_factor;           // a colour with factor x SD > average is clipped
+    uint32_t o_mode_red_round;    // -O: red DN R is counted as R - (R + this) / 9
+    bool debug_fit_lines;         // -D16 prints each fitted green bin
+    const char* normality_header; // column header line of the normality table
 };
 
-// Range from Green's reported average, SD and zero rate (percent); K is the
-// upper edge of the fit band in SDs.
-DerivedBins derived_bins(double K, double green_sd, double green_ave, double zero_rate);
-
-// Before the first step of a run the sweep has no step of its own; the score
-// correction then uses this nominal step area.
-constexpr double first_step_area = 0.001;
-
-// Normal scores of bins 0 .. bins - 1 of one colour: the z at which the
-// standard normal distribution function reaches each bin's cumulative
-// fraction of total. step_area carries the area of the latest sweep step from
-// one colour to the next.
-void normal_scores(const uint32_t* counts, int32_t bins, double total, double& step_area, float* scores);
-
-// Average and SD from the straight line DN = average + SD x z through the
-// reference bin (first positive score) and each later bin whose score lies
-// in the band K - 1.3 < z < K, weighted by the normal density. A bin's score
-// is placed at its upper edge, DN j x width + 1. NaN when there
-// is no reference bin or no bin in the band. With debug set, one line per
-// fitted bin is added to it.
-struct LineFit {
-    double ave;
-    double sd;
+struct DerivedRequest {
+    const DerivedRules* rules = nullptr;
+    const ChannelResults* results = nullptr;  // of the sample pass
+    double n = 0;                             // samples per plane
+    bool k_mode = false;                      // -K: computed whenever the window is large enough
+    double K = 2.8;                           // upper edge of the fit band, in SDs
+    bool o_mode = false;                      // -O: red and blue counted compressed
+    const double* channel_scale = nullptr;    // red, green, blue factors of the results
+    int32_t debug_bits = 0;
+    // Image 1's window: how often each DN occurs per plane (empty when the
+    // pass did not count them), and where to count them otherwise.
+    const std::vector<uint32_t>* dn_counts = nullptr;
+    const PassRequest* window = nullptr;
 };
-LineFit fit_normal_line(const float* scores, int32_t bins, int32_t width, double K, double channel_scale,
-                        TextBuffer* debug);
+
+struct DerivedFigures {
+    bool due = false;  // computed at all: else record group 3 is the filler
+    DerivedBins bins;
+    LineFit fit[3] = {};
+    float z_table[3][max_derived_bins] = {};
+    std::string debug;  // the -D16 lines of the fitted green bins
+    ReadOutcome read;   // counting image 1 anew failed
+};
+
+DerivedFigures histogram_derived(const DerivedRequest& request);
+
+// The -D16 lines, then "Histogram-derived:" and a line per colour (when due).
+void print_derived(Console& console, const DerivedFigures& figures);
+// Record group 3: the figures, or the filler of seven empty cells.
+void add_record_derived(TextBuffer& record, const DerivedFigures& figures);
+// The "Normality curves" table: each bin's first DN and the three scores.
+std::string normality_table(const DerivedFigures& figures, const char* header, const std::string& source);

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "run/report_files.h"
-#include "run/run_state.h"
 #include "reports/report_texts.h"
+#include "reports/text_out.h"
 
 namespace {
 
@@ -18,21 +17,22 @@ int32_t to_int32(int64_t value)
 
 }  // namespace
 
-void normalise_histogram(const ProgramProfile& profile, RunSettings& settings, HistogramSet& hist)
+HistogramSpec normalise_histogram(const HistogramRules& rules, int32_t S_value, int32_t B_value, int32_t E_value,
+                                  int32_t N_value)
 {
     // 64-bit throughout: switch values reach the whole 32-bit range.
-    int64_t S = settings.S;
-    int64_t B = settings.B;
-    int64_t E = settings.E;
-    int64_t N = settings.N;
+    int64_t S = S_value;
+    int64_t B = B_value;
+    int64_t E = E_value;
+    int64_t N = N_value;
 
-    if (S < profile.hist_start_floor)
-        S = profile.hist_start_floor;
+    if (S < rules.start_floor)
+        S = rules.start_floor;
     N = std::clamp<int64_t>(N, 1, max_histogram_bins);
     if (S + N > dn_range - 2)
         S = dn_range - 1 - N;
     if (E != 0) {
-        const int64_t lowest_end = S + N - 1 + profile.hist_end_extra;
+        const int64_t lowest_end = S + N - 1 + rules.end_extra;
         if (E < lowest_end)
             E = lowest_end;
         B = (E - S + N / 2) / N;  // the nearest whole width
@@ -43,36 +43,21 @@ void normalise_histogram(const ProgramProfile& profile, RunSettings& settings, H
         if (S + N * B > dn_range)
             S = dn_range - N * B;
     }
-
-    settings.S = to_int32(S);
-    settings.B = to_int32(B);
-    settings.E = to_int32(E);
-    settings.N = to_int32(N);
-    hist.start = settings.S;
-    hist.width = settings.B;
-    hist.bins = settings.N;
-    clear_histogram_counts(hist);
+    return HistogramSpec{to_int32(S), to_int32(B), to_int32(N)};
 }
 
-void clear_histogram_counts(HistogramSet& hist)
+std::string histogram_table(const HistogramSpec& spec, const HistogramCounts& counts, const std::string& source,
+                            const char* header)
 {
-    for (auto& plane : hist.counts)
-        std::fill(std::begin(plane), std::end(plane), 0u);
-}
-
-void write_histogram_table(RunState& run)
-{
-    const HistogramSet& hist = run.hist;
     TextBuffer table;
-    add_text(table, "%s", report_texts::histogram_title);
-    write_table_source(run, table);
-    add_text(table, "%s", run.profile.hist_header);
-    for (int32_t k = 0; k <= hist.bins + 1; ++k) {
-        const int64_t base = k == 0 ? 0 : int64_t{hist.start} + int64_t{k - 1} * hist.width;
+    add_text(table, "%s%s", report_texts::histogram_title, source.c_str());
+    add_text(table, "%s", header);
+    for (int32_t k = 0; k <= spec.bins + 1; ++k) {
+        const int64_t base = k == 0 ? 0 : int64_t{spec.start} + int64_t{k - 1} * spec.width;
         add_text(table, "%6ld, %9ld, %9ld, %9ld, %9ld\n", static_cast<long>(base),
-                 static_cast<long>(hist.counts[R][k]), static_cast<long>(hist.counts[G1][k]),
-                 static_cast<long>(hist.counts[B][k]), static_cast<long>(hist.counts[G2][k]));
+                 static_cast<long>(counts.counts[R][k]), static_cast<long>(counts.counts[G1][k]),
+                 static_cast<long>(counts.counts[B][k]), static_cast<long>(counts.counts[G2][k]));
     }
     add_text(table, "\n");
-    append_report(run, run.reports.hist, table);
+    return table.text;
 }

@@ -2,46 +2,55 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "stats/cfa.h"
-
-struct ProgramProfile;
-struct RunSettings;
-struct RunState;
 
 // Bins plus the counters below and above the range.
 constexpr int32_t max_histogram_bins = 512;
 
-struct HistogramSet {
-    int32_t start = 1;   // S: lower edge of bin 1
-    int32_t width = 1;   // B: bin width in DN
-    int32_t bins = 50;   // N: regular bins
-    // Per plane: [0] below S, [1..N] the bins, [N + 1] at or above S + N x B.
+// Where a program puts the histogram's range.
+struct HistogramRules {
+    int32_t start_floor;  // S is raised to at least this
+    int32_t end_extra;    // E is raised to at least S + N - 1 + this
+    const char* header;   // column header line of the table
+};
+
+// The bins: start S (lower edge of bin 1), width B, count N.
+struct HistogramSpec {
+    int32_t start = 1;
+    int32_t width = 1;
+    int32_t bins = 50;
+};
+
+// Per plane: [0] below S, [1..N] the bins, [N + 1] at or above S + N x B.
+struct HistogramCounts {
     uint32_t counts[4][max_histogram_bins + 2] = {};
 };
 
-// Brings S, B, E and N into range, stores them in the set and clears the counters.
-void normalise_histogram(const ProgramProfile& profile, RunSettings& settings, HistogramSet& hist);
+// The bins the switches -S, -B, -E and -N ask for, brought into range.
+HistogramSpec normalise_histogram(const HistogramRules& rules, int32_t S, int32_t B, int32_t E, int32_t N);
 
 // The counter a DN belongs to: below the range, a bin, or at or above the range.
-inline int64_t histogram_index(const HistogramSet& hist, int64_t dn)
+inline int64_t histogram_index(const HistogramSpec& spec, int64_t dn)
 {
     // 64-bit: S + N x B may pass 2^31 for a zero-width range.
-    const int64_t start = hist.start;
-    const int64_t end = start + int64_t{hist.bins} * hist.width;
+    const int64_t start = spec.start;
+    const int64_t end = start + int64_t{spec.bins} * spec.width;
     if (dn < start)
         return 0;
     if (dn >= end)
-        return hist.bins + 1;
-    return 1 + (dn - start) / hist.width;
+        return spec.bins + 1;
+    return 1 + (dn - start) / spec.width;
 }
 
-inline void histogram_add(HistogramSet& hist, CfaChannel channel, int64_t dn)
+// Adds n samples of the DN to the plane's counters.
+inline void histogram_add(const HistogramSpec& spec, HistogramCounts& counts, CfaChannel plane, int64_t dn,
+                          uint32_t n = 1)
 {
-    ++hist.counts[channel][histogram_index(hist, dn)];
+    counts.counts[plane][histogram_index(spec, dn)] += n;
 }
 
-void clear_histogram_counts(HistogramSet& hist);
-
-// The "Histogram data" table, appended to the histogram log.
-void write_histogram_table(RunState& run);
+// The "Histogram data" table; source completes its title line.
+std::string histogram_table(const HistogramSpec& spec, const HistogramCounts& counts, const std::string& source,
+                            const char* header);

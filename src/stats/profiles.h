@@ -1,20 +1,20 @@
-// Row and column DN profiles. Their storage is also the line store of the
-// spectra: lines 0..3 are the column-pair sums (x direction) of R, G1, B, G2,
-// lines 4..7 the row-pair sums (y direction).
+// Row and column DN profiles: per plane, the sum of d over each column pair
+// (x direction) and each row pair (y direction) of the window.
 #pragma once
 
 #include <cstdint>
-
-struct RunState;
+#include <string>
 
 // Values per line: 1000 column or row pairs for profiles and -F, up to 1024
 // for the multi-line spectra of windows up to 2048 pixels.
 constexpr int32_t line_capacity = 1024;
 
+// The lines of one row pair (or column pair): R, G1, B, G2, one value per
+// column pair (row pair).
+using PairLines = int32_t[4][line_capacity];
+
 struct ProfileSet {
-    int32_t line[8][line_capacity] = {};
-    bool per_column = false;  // accumulate col_sums during the sample pass
-    bool per_row = false;     // accumulate row_sums during the sample pass
+    int32_t line[8][line_capacity] = {};  // 0..3 column-pair sums, 4..7 row-pair sums
 
     int32_t* col_sums(int channel) { return line[channel]; }
     int32_t* row_sums(int channel) { return line[4 + channel]; }
@@ -22,7 +22,9 @@ struct ProfileSet {
     const int32_t* row_sums(int channel) const { return line[4 + channel]; }
 };
 
-void clear_profiles(ProfileSet& profiles);
-
-// "Ave-row DN values" and "Ave-col DN values", appended to the profile log.
-void write_profile_tables(RunState& run);
+// "Ave-row DN values" (along the window's columns, labelled by x) or
+// "Ave-col DN values" (labelled by y): the mean of d per plane over the other
+// dimension (sum x 2 / dimension, no offset).
+enum class ProfileAxis { row, column };
+std::string profile_table(const ProfileSet& profiles, ProfileAxis axis, int64_t first_label, int64_t pairs,
+                          int64_t other_dimension, const std::string& source);

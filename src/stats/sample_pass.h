@@ -1,51 +1,62 @@
 // The single read of the window that feeds every report: channel sums,
-// histograms, profile sums and the line store of the multi-line spectra.
+// histograms, profile sums, and the lines of each row pair for the spectra.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "stats/cfa.h"
+#include "input/raw_image_info.h"
+#include "stats/channel_stats.h"
+#include "stats/histograms.h"
+#include "stats/profiles.h"
+#include "stats/window.h"
 #include "stats/window_reader.h"
 
-struct HistogramSet;
-struct RunState;
+class ImageFile;
+class RowPairLines;
 
-// Accumulators of the pass, per colour Red, Green, Blue.
-struct ChannelStats {
-    double n = 0;                 // samples per mosaic plane: W x H / 4
-    double sum_diff[3] = {};      // sum of d
-    double sum_sq[3] = {};        // sum of d x d
-    double sum_pair[3] = {};      // two images: sum of DN1 + DN2
-    uint32_t min_dn[3] = {};      // one image: smallest DN
-    uint32_t max_dn[3] = {};      // one image: largest DN
-    int32_t zero_count = 0;       // image 1 green samples equal to 0
-    int32_t sat_count = 0;        // image 1 green samples above the saturation level
+// How the pass computes; the results are the same bit for bit.
+enum class PassMode {
+    // Counting every sample of image 1 at its value, on all workers, for
+    // windows large enough to gain from it; else as `plain`.
+    fast,
+    // Each sample read, used and dropped in file order: the reference the
+    // counting pass is held against.
+    plain,
+};
+
+struct PassRequest {
+    const ImageFile* image[2] = {nullptr, nullptr};  // image[1] null: one image
+    RawImageInfo info;
+    WindowSpec window;
+    const HistogramSpec* histogram = nullptr;  // the bins to count, or null
+    bool per_column = false;                   // column-pair profile sums
+    bool per_row = false;                      // row-pair profile sums
+    PassMode mode = PassMode::fast;
+};
+
+// Every value a 16-bit sample can take.
+constexpr size_t dn_values = 65536;
+
+struct PassResult {
+    ReadOutcome read;  // when not ok, nothing else is to be used
+    ChannelStats stats;
+    HistogramCounts histogram;
+    ProfileSet profiles;
     // How often each DN of image 1 occurs in the window, per plane:
-    // [plane x 65536 + DN]. Filled by the fast pass (the histogram-derived
-    // pass counts from it instead of reading the window again); the plain
-    // pass leaves it empty.
+    // [plane x 65536 + DN]. Filled by the counting pass; empty otherwise.
     std::vector<uint32_t> dn_counts;
 };
 
-// Above every 16-bit value, so the first sample always sets the minimum.
-constexpr uint32_t min_dn_start = 65536;
+// Reads the window once. The lines of each row pair go to row_pairs when it
+// is given (the spectra along the rows), pair after pair.
+std::unique_ptr<PassResult> sample_pass(const PassRequest& request, RowPairLines* row_pairs);
 
-void reset_channel_stats(ChannelStats& stats, int64_t W, int64_t H);
-
-// False (with the image) when a sample of the window could not be read.
-ReadOutcome sample_pass(RunState& run);
-
-// The two forms of the pass, with the same results bit for bit: counting
-// every sample of image 1 at its value, on all workers (large windows); and
-// each sample read, used and dropped in file order (small windows, and the
-// reference the other is held against).
-ReadOutcome counting_sample_pass(RunState& run);
-ReadOutcome plain_sample_pass(RunState& run);
+// The two forms of the pass (sample_pass picks one by the mode and the size).
+void counting_sample_pass(const PassRequest& request, RowPairLines* row_pairs, PassResult& result);
+void plain_sample_pass(const PassRequest& request, RowPairLines* row_pairs, PassResult& result);
 
 // How often each DN occurs in image 1's window, per plane:
-// counts[plane x 65536 + DN]. Read as the sample pass reads, on all workers.
-ReadOutcome count_window_values(const RunState& run, std::vector<uint32_t>& counts);
-
-// Adds n samples of the DN to the plane's counters: n calls of histogram_add.
-void histogram_add_many(HistogramSet& hist, CfaChannel plane, int64_t dn, uint32_t n);
+// counts[plane x 65536 + DN], read as the counting pass reads, on all workers.
+ReadOutcome count_window_values(const PassRequest& request, std::vector<uint32_t>& counts);

@@ -3,9 +3,8 @@
 #include <algorithm>
 
 #include "input/raw_image_info.h"
-#include "run/program_profile.h"
-#include "run/run_settings.h"
-#include "run/text_out.h"
+#include "reports/report_texts.h"
+#include "reports/text_out.h"
 
 namespace {
 
@@ -53,29 +52,26 @@ int64_t match_phase(int64_t edge, int64_t edge2, int64_t size, uint32_t image_si
 
 }  // namespace
 
-void size_window(const RunSettings& settings, const RawImageInfo& info, WindowSpec& window)
+WindowSpec place_window(const WindowRules& rules, const WindowRequest& request, const RawImageInfo& info)
 {
-    window.W = size_dimension(settings.W, info.width);
-    window.H = size_dimension(settings.H == 0 ? static_cast<int32_t>(window.W) : settings.H, info.height);
-}
+    WindowSpec window;
+    window.W = size_dimension(request.W, info.width);
+    window.H = size_dimension(request.H == 0 ? static_cast<int32_t>(window.W) : request.H, info.height);
 
-void place_window(const ProgramProfile& profile, const RunSettings& settings, const RawImageInfo& info,
-                  WindowSpec& window)
-{
-    int64_t X = centred(settings.X, window.W, info.width);
-    int64_t Y = centred(settings.Y, window.H, info.height);
-    int64_t X2 = settings.X2 == -1 ? X : settings.X2;
-    int64_t Y2 = settings.Y2 == -1 ? Y : settings.Y2;
+    int64_t X = centred(request.X, window.W, info.width);
+    int64_t Y = centred(request.Y, window.H, info.height);
+    int64_t X2 = request.X2 == -1 ? X : request.X2;
+    int64_t Y2 = request.Y2 == -1 ? Y : request.Y2;
 
     X = clamp_edge(X, window.W, info.width);
     Y = clamp_edge(Y, window.H, info.height);
 
-    if (profile.even_window_origin) {
+    if (rules.even_origin) {
         X &= ~int64_t{1};
         Y &= ~int64_t{1};
         X2 = X;
         Y2 = Y;
-    } else if (profile.has_second_window) {
+    } else if (rules.second_window) {
         X2 = clamp_edge(X2, window.W, info.width);
         Y2 = clamp_edge(Y2, window.H, info.height);
         Y2 = match_phase(Y, Y2, window.H, info.height);
@@ -88,57 +84,10 @@ void place_window(const ProgramProfile& profile, const RunSettings& settings, co
     window.Y = Y;
     window.X2 = X2;
     window.Y2 = Y2;
+    return window;
 }
 
-void apply_spectrum_limits(RunSettings& s, const WindowSpec& window)
-{
-    if (s.multi_line) {
-        if (!s.row_lines && !s.col_lines)
-            s.row_lines = s.col_lines = true;
-        if (s.row_lines && window.W > MULTI_ARRAY_DIM) {
-            s.row_lines = false;
-            s.options_disabled = true;
-        }
-        if (s.col_lines && window.H > MULTI_ARRAY_DIM) {
-            s.col_lines = false;
-            s.options_disabled = true;
-        }
-        if (!s.row_lines && !s.col_lines) {
-            s.multi_line = false;
-        } else {
-            // With -M, -R and -C only choose the directions, and -F gives way.
-            s.rcdn_rows = s.rcdn_cols = false;
-            s.ft_coef = false;
-        }
-    }
-    if (s.ft_coef) {
-        s.row_lines = s.col_lines = true;
-        if (window.W > MATH_ARRAY_DIM) {
-            s.row_lines = false;
-            s.options_disabled = true;
-        }
-        if (window.H > MATH_ARRAY_DIM) {
-            s.col_lines = false;
-            s.options_disabled = true;
-        }
-        if (!s.row_lines && !s.col_lines)
-            s.ft_coef = false;
-    }
-}
-
-void apply_profile_limits(RunSettings& s, const WindowSpec& window)
-{
-    if (s.rcdn_rows && window.W > MATH_ARRAY_DIM) {
-        s.rcdn_rows = false;
-        s.options_disabled = true;
-    }
-    if (s.rcdn_cols && window.H > MATH_ARRAY_DIM) {
-        s.rcdn_cols = false;
-        s.options_disabled = true;
-    }
-}
-
-void print_window_line(const ProgramProfile& profile, Console& console, const RawImageInfo& info,
+void print_window_line(const WindowRules& rules, Console& console, const RawImageInfo& info,
                        const WindowSpec& window)
 {
     const unsigned long width = info.width;
@@ -147,8 +96,19 @@ void print_window_line(const ProgramProfile& profile, Console& console, const Ra
     const long H = static_cast<long>(window.H);
     const long X = static_cast<long>(window.X);
     const long Y = static_cast<long>(window.Y);
-    if (profile.comma_window_line)
+    if (rules.comma_line)
         say(console, "Image %lux%lu, Window %ldx%ld, X=%ld, Y=%ld\n", width, height, W, H, X, Y);
     else
         say(console, "Image %lux%lu, Window %ldx%ld at X=%ld Y=%ld\n", width, height, W, H, X, Y);
+}
+
+std::string table_source(const std::string& first, const std::string* second, const WindowSpec& window)
+{
+    TextBuffer text;
+    add_text(text, report_texts::source_file, first.c_str());
+    if (second)
+        add_text(text, report_texts::source_second_file, second->c_str());
+    add_text(text, report_texts::source_window, static_cast<long>(window.W), static_cast<long>(window.H),
+             static_cast<long>(window.X), static_cast<long>(window.Y));
+    return text.text;
 }

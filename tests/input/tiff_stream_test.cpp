@@ -100,16 +100,16 @@ TEST(TiffStream, HeaderSetsByteOrderAndReportsEachFailure)
         stream.position = 0;
         return read_tiff_header(stream, offset);
     };
-    EXPECT_EQ(header({'I', 'I', 42, 0, 0x10, 0x20, 0, 0}), HeaderResult::ok);
+    EXPECT_EQ(header({'I', 'I', 42, 0, 0x10, 0x20, 0, 0}), HeaderCheck::ok);
     EXPECT_FALSE(stream.big_endian);
     EXPECT_EQ(offset, 0x2010u);
-    EXPECT_EQ(header({'M', 'M', 0, 42, 0, 0, 0x10, 0x20}), HeaderResult::ok);
+    EXPECT_EQ(header({'M', 'M', 0, 42, 0, 0, 0x10, 0x20}), HeaderCheck::ok);
     EXPECT_TRUE(stream.big_endian);
     EXPECT_EQ(offset, 0x1020u);
-    EXPECT_EQ(header({'I', 'M', 42, 0}), HeaderResult::bad_byte_order);
+    EXPECT_EQ(header({'I', 'M', 42, 0}), HeaderCheck::bad_byte_order);
     EXPECT_TRUE(stream.big_endian);  // unchanged by a failed mark
-    EXPECT_EQ(header({'I', 'I', 43, 0, 8, 0, 0, 0}), HeaderResult::bad_magic);
-    EXPECT_EQ(header({'I', 'I', 0, 42}), HeaderResult::bad_magic);  // 42 in the wrong order reads as 10752
+    EXPECT_EQ(header({'I', 'I', 43, 0, 8, 0, 0, 0}), HeaderCheck::bad_magic);
+    EXPECT_EQ(header({'I', 'I', 0, 42}), HeaderCheck::bad_magic);  // 42 in the wrong order reads as 10752
 }
 
 TEST(TiffStream, DirectoryOf200EntriesIsSearchedCompletelyAndOf201OrNoneNotAtAll)

@@ -116,8 +116,8 @@ std::map<std::string, std::string> common_reports(const ProgramOutput& output, c
         const std::string name = file == profile.stats_log_name  ? "statistics log"
                                  : file == profile.hist_log_name ? "histogram log"
                                                                  : file;
-        common[name] = replace_all(replace_all(replace_all(text, extension, ".IMG"), q.hist_header, v.hist_header),
-                                   q.normality_header, v.normality_header);
+        common[name] = replace_all(replace_all(replace_all(text, extension, ".IMG"), q.histogram.header, v.histogram.header),
+                                   q.derived.normality_header, v.derived.normality_header);
     }
     return common;
 }

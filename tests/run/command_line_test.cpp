@@ -4,17 +4,21 @@
 
 #include <memory>
 
+#include "input/image_file.h"
 #include "program_profiles.h"
+#include "reports/text_out.h"
 #include "run/command_line.h"
-#include "run/run_state.h"
 #include "support/run_capture.h"
 
 namespace {
 
+constexpr int continue_run = -1;
+
 struct Parsed {
-    int status;
+    int status;  // continue_run, or the status that ends the run
     std::string out;
-    std::unique_ptr<RunState> run;
+    RunSettings settings;
+    ImageFile images[2];
 };
 
 // Parses the arguments (without the program name) in the current directory.
@@ -23,14 +27,12 @@ Parsed parse(const ProgramProfile& profile, std::vector<std::string> args)
     std::vector<const char*> argv{"program"};
     for (const std::string& a : args)
         argv.push_back(a.c_str());
-    char* buffer = nullptr;
-    size_t size = 0;
-    std::FILE* console = ::open_memstream(&buffer, &size);
-    Parsed parsed{0, "", std::make_unique<RunState>(profile, Console{console})};
-    parsed.status = parse_arguments(*parsed.run, static_cast<int>(argv.size()), argv.data());
-    std::fclose(console);
-    parsed.out.assign(buffer, size);
-    std::free(buffer);
+    Parsed parsed{0, "", {}, {}};
+    Console console;
+    console.capture = &parsed.out;
+    const auto ended = parse_arguments(profile, static_cast<int>(argv.size()), argv.data(), parsed.settings,
+                                       parsed.images, console);
+    parsed.status = ended ? exit_code(*ended) : continue_run;
     return parsed;
 }
 
@@ -47,7 +49,7 @@ protected:
         switches.insert(switches.begin(), "img");
         Parsed p = parse(profile, switches);
         EXPECT_EQ(p.status, continue_run) << p.out;
-        return p.run->settings;
+        return p.settings;
     }
     ScratchDir dir;
 };
@@ -154,12 +156,12 @@ TEST_F(CommandLine, OpensTheNameAsTypedThenWithLowerExtensionThenUpperCased)
     dir.put("lower.nef", {1, 2, 3});
     dir.put("Mixed.NEF", {1, 2});
     dir.put("UPPER.RAW", {1});
-    EXPECT_EQ(parse(quorva_profile(), {"lower"}).run->settings.file_length[0], 3u);
-    EXPECT_EQ(parse(quorva_profile(), {"Mixed"}).run->settings.file_length[0], 2u);
+    EXPECT_EQ(parse(quorva_profile(), {"lower"}).images[0].length(), 3u);
+    EXPECT_EQ(parse(quorva_profile(), {"Mixed"}).images[0].length(), 2u);
     const Parsed upper = parse(quorva_profile(), {"upper.raw"});
     EXPECT_EQ(upper.status, continue_run);
-    EXPECT_EQ(upper.run->settings.file_name[0], "UPPER.RAW");
-    EXPECT_EQ(upper.run->settings.file_length[0], 1u);
+    EXPECT_EQ(upper.settings.file_name[0], "UPPER.RAW");
+    EXPECT_EQ(upper.images[0].length(), 1u);
 }
 
 TEST_F(CommandLine, LastResortFindsTheNameInItsDirectoryWhateverItsCase)
@@ -174,7 +176,7 @@ TEST_F(CommandLine, LastResortFindsTheNameInItsDirectoryWhateverItsCase)
     dir.put("Photo.Raw", {1, 2, 3, 4, 5, 6});
     const auto length = [&](const ProgramProfile& profile, const std::string& arg) -> int {
         const Parsed p = parse(profile, {arg});
-        return p.status == continue_run ? static_cast<int>(p.run->settings.file_length[0]) : -1;
+        return p.status == continue_run ? static_cast<int>(p.images[0].length()) : -1;
     };
     EXPECT_EQ(length(quorva_profile(), "demo/dark1"), 1);
     EXPECT_EQ(length(quorva_profile(), "./demo/dark1"), 1);
@@ -185,7 +187,7 @@ TEST_F(CommandLine, LastResortFindsTheNameInItsDirectoryWhateverItsCase)
     EXPECT_EQ(length(quorva_profile(), "dsc_0001"), -1);
     EXPECT_EQ(length(quorva_profile(), "photo.raw"), 6);
     const Parsed shown = parse(veldix_profile(), {"dsc_0001"});
-    EXPECT_EQ(shown.run->settings.file_name[0], "DSC_0001.TIF");
+    EXPECT_EQ(shown.settings.file_name[0], "DSC_0001.TIF");
 }
 
 TEST_F(CommandLine, AbsolutePathsAreFileNames)
@@ -193,15 +195,15 @@ TEST_F(CommandLine, AbsolutePathsAreFileNames)
     const std::string path = dir.path() + "/IMG.NEF";
     const Parsed p = parse(quorva_profile(), {path, "/L"});
     EXPECT_EQ(p.status, continue_run) << p.out;
-    EXPECT_TRUE(p.run->settings.stats_log);
-    EXPECT_TRUE(p.run->images[0].is_open());
+    EXPECT_TRUE(p.settings.stats_log);
+    EXPECT_TRUE(p.images[0].is_open());
 }
 
 TEST_F(CommandLine, ThirdNameReplacesTheSecond)
 {
     const Parsed p = parse(quorva_profile(), {"img", "two", "img.nef"});
-    EXPECT_TRUE(p.run->settings.two_files);
-    EXPECT_EQ(p.run->settings.file_name[1], "IMG.NEF");
+    EXPECT_TRUE(p.settings.two_files);
+    EXPECT_EQ(p.settings.file_name[1], "IMG.NEF");
 }
 
 TEST_F(CommandLine, MissingOrUnopenableImagesGiveTheProgramsMessages)
@@ -226,7 +228,7 @@ TEST_F(CommandLine, MissingOrUnopenableImagesGiveTheProgramsMessages)
         const Parsed p = parse(*profile, args);
         EXPECT_EQ(p.status, status) << out;
         EXPECT_EQ(p.out, out);
-        EXPECT_FALSE(p.run->settings.two_files) << out;
+        EXPECT_FALSE(p.settings.two_files) << out;
     }
 }
 

@@ -1,5 +1,6 @@
-// The counting sample pass against the plain one, compared on the
-// accumulators themselves, bit for bit.
+// The counting sample pass against the plain one, compared on the results
+// themselves, bit for bit; and every pass's failure on samples that are not
+// in the file.
 #include <cstring>
 #include <memory>
 #include <random>
@@ -9,9 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include "program_profiles.h"
-#include "run/run_state.h"
+#include "input/image_file.h"
 #include "spectra/column_pass.h"
+#include "spectra/line_spectra.h"
+#include "spectra/spectrum_engine.h"
 #include "stats/sample_pass.h"
 #include "support/run_capture.h"
 
@@ -34,42 +36,6 @@ bool same_bits(const T& a, const T& b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// The pass over IMG1.RAW (at 16) and IMG2.RAW (at 40) in the current
-// directory both ways, on runs that `setup` prepares; returns the counting one.
-template <typename Setup>
-std::unique_ptr<RunState> expect_same_passes(const Setup& setup, const std::string& what)
-{
-    std::unique_ptr<RunState> runs[2];
-    for (const bool reference : {false, true}) {
-        auto run = std::make_unique<RunState>(veldix_profile(), Console{stdout});
-        run->reference_path = reference;
-        run->info.data_offset[0] = 16;
-        run->info.data_offset[1] = 40;
-        run->info.saturation_level = 15400;
-        setup(*run);
-        run->info.row_stride = 2 * uint64_t{run->info.width};
-        run->images[0].open("IMG1.RAW");
-        if (run->settings.two_files)
-            run->images[1].open("IMG2.RAW");
-        reset_channel_stats(run->stats, run->window.W, run->window.H);
-        const ReadOutcome read = reference ? plain_sample_pass(*run) : counting_sample_pass(*run);
-        EXPECT_TRUE(read.ok()) << what;
-        runs[reference] = std::move(run);
-    }
-    const RunState &fast = *runs[0], &reference = *runs[1];
-    const ChannelStats& f = fast.stats;
-    const ChannelStats& r = reference.stats;
-    EXPECT_TRUE(same_bits(f.n, r.n) && same_bits(f.sum_diff, r.sum_diff) && same_bits(f.sum_sq, r.sum_sq) &&
-                same_bits(f.sum_pair, r.sum_pair))
-        << what << ": sums";
-    EXPECT_TRUE(same_bits(f.min_dn, r.min_dn) && same_bits(f.max_dn, r.max_dn)) << what << ": extremes";
-    EXPECT_TRUE(f.zero_count == r.zero_count && f.sat_count == r.sat_count) << what << ": zero or saturated";
-    EXPECT_TRUE(same_bits(fast.hist.counts, reference.hist.counts)) << what << ": histogram";
-    EXPECT_TRUE(same_bits(fast.profiles.line, reference.profiles.line)) << what << ": line store";
-    EXPECT_TRUE(same_bits(fast.spectra.coef_sums, reference.spectra.coef_sums)) << what << ": spectra";
-    return std::move(runs[0]);
-}
-
 std::vector<uint16_t> random_samples(std::mt19937& rng, size_t count, int kind)
 {
     std::vector<uint16_t> v(count);
@@ -82,6 +48,74 @@ std::vector<uint16_t> random_samples(std::mt19937& rng, size_t count, int kind)
     return v;
 }
 
+// One pass: IMG1.RAW (samples at 16) and IMG2.RAW (at 40) in the current
+// directory; with a row plan, the row spectra too.
+struct PassCase {
+    uint32_t width = 0, height = 0;
+    bool big_endian = false, two = false;
+    WindowSpec window;
+    HistogramSpec histogram;
+    bool count_histogram = false, per_column = false, per_row = false;
+    KernelMode mode;
+    DirectionPlan rows;  // span 0: no row spectra
+};
+
+struct Passed {
+    std::unique_ptr<PassResult> result;
+    std::unique_ptr<MultiSums> rows = std::make_unique<MultiSums>();
+};
+
+Passed pass_once(const PassCase& c, PassMode mode)
+{
+    ImageFile images[2];
+    images[0].open("IMG1.RAW");
+    if (c.two)
+        images[1].open("IMG2.RAW");
+    PassRequest request;
+    request.image[0] = &images[0];
+    request.image[1] = c.two ? &images[1] : nullptr;
+    request.info.width = c.width;
+    request.info.height = c.height;
+    request.info.big_endian = c.big_endian;
+    request.info.data_offset[0] = 16;
+    request.info.data_offset[1] = 40;
+    request.info.saturation_level = 15400;
+    request.info.row_stride = 2 * uint64_t{c.width};
+    request.window = c.window;
+    request.histogram = c.count_histogram ? &c.histogram : nullptr;
+    request.per_column = c.per_column;
+    request.per_row = c.per_row;
+    request.mode = mode;
+    Passed passed;
+    const auto engine = make_spectrum_engine(mode == PassMode::plain ? EngineKind::literal : EngineKind::fast);
+    std::unique_ptr<PairSpectra> rows;
+    if (c.rows.on())
+        rows = std::make_unique<PairSpectra>(*engine, c.mode, c.rows, *passed.rows);
+    passed.result = sample_pass(request, rows.get());
+    return passed;
+}
+
+// The pass both ways; returns the fast one. Windows below 65536 samples take
+// the plain pass either way, so the cases here are larger or compare the
+// counting pass itself.
+std::unique_ptr<PassResult> expect_same_passes(const PassCase& c, const std::string& what)
+{
+    Passed fast = pass_once(c, PassMode::fast);
+    const Passed reference = pass_once(c, PassMode::plain);
+    EXPECT_TRUE(fast.result->read.ok() && reference.result->read.ok()) << what;
+    const ChannelStats& f = fast.result->stats;
+    const ChannelStats& r = reference.result->stats;
+    EXPECT_TRUE(same_bits(f.n, r.n) && same_bits(f.sum_diff, r.sum_diff) && same_bits(f.sum_sq, r.sum_sq) &&
+                same_bits(f.sum_pair, r.sum_pair))
+        << what << ": sums";
+    EXPECT_TRUE(same_bits(f.min_dn, r.min_dn) && same_bits(f.max_dn, r.max_dn)) << what << ": extremes";
+    EXPECT_TRUE(f.zero_count == r.zero_count && f.sat_count == r.sat_count) << what << ": zero or saturated";
+    EXPECT_TRUE(same_bits(fast.result->histogram, reference.result->histogram)) << what << ": histogram";
+    EXPECT_TRUE(same_bits(fast.result->profiles, reference.result->profiles)) << what << ": profiles";
+    EXPECT_TRUE(same_bits(*fast.rows, *reference.rows)) << what << ": spectra";
+    return std::move(fast.result);
+}
+
 // Random images, windows (the second with the first one's parities) and
 // modes; the fast pass's per-DN counts of image 1 are also checked against a
 // count made here.
@@ -89,59 +123,47 @@ TEST(FastSamplePass, MatchesThePlainPassOnRandomWindowsAndModes)
 {
     ScratchDir dir;
     std::mt19937 rng(31);
-    for (int trial = 0; trial < 60; ++trial) {
-        const uint32_t width = 20 + 2 * (rng() % 200) + (rng() % 2), height = 4 + rng() % 150;
-        const bool big_endian = (trial & 1) != 0, two = (trial & 2) != 0;
-        const std::vector<uint16_t> image = random_samples(rng, size_t{width} * height, trial % 3);
-        dir.put("IMG1.RAW", raw_file(image, big_endian, 16));
-        if (two)
-            dir.put("IMG2.RAW", raw_file(random_samples(rng, image.size(), trial % 3), big_endian, 40));
-        WindowSpec w;
-        w.W = 2 * (1 + static_cast<int64_t>(rng() % std::min<uint32_t>(width / 2, 1000)));
-        w.H = 2 * (1 + static_cast<int64_t>(rng() % (height / 2)));
-        w.X = static_cast<int64_t>(rng() % (width - w.W + 1));
-        w.Y = static_cast<int64_t>(rng() % (height - w.H + 1));
-        w.X2 = (static_cast<int64_t>(rng() % (width - w.W + 1)) & ~int64_t{1}) | (w.X & 1);
-        w.Y2 = (static_cast<int64_t>(rng() % (height - w.H + 1)) & ~int64_t{1}) | (w.Y & 1);
-        w.X2 -= w.X2 + w.W > width ? 2 : 0;
-        w.Y2 -= w.Y2 + w.H > height ? 2 : 0;
-        const int32_t start = static_cast<int32_t>(rng() % 2000), bin_width = 1 + static_cast<int32_t>(rng() % 40);
-        const int32_t bins = 1 + static_cast<int32_t>(rng() % 512);
-        const int32_t span = static_cast<int32_t>(std::min<int64_t>(w.W / 2, 2 + rng() % 40));
+    for (int trial = 0; trial < 40; ++trial) {
+        PassCase c;
+        c.width = 260 + 2 * (rng() % 200) + (rng() % 2);
+        c.height = 260 + rng() % 150;
+        c.big_endian = (trial & 1) != 0;
+        c.two = (trial & 2) != 0;
+        const std::vector<uint16_t> image = random_samples(rng, size_t{c.width} * c.height, trial % 3);
+        dir.put("IMG1.RAW", raw_file(image, c.big_endian, 16));
+        if (c.two)
+            dir.put("IMG2.RAW", raw_file(random_samples(rng, image.size(), trial % 3), c.big_endian, 40));
+        WindowSpec& w = c.window;
+        w.W = 2 * (128 + static_cast<int64_t>(rng() % (c.width / 2 - 128)));
+        w.H = 2 * (128 + static_cast<int64_t>(rng() % (c.height / 2 - 128)));
+        w.X = static_cast<int64_t>(rng() % (c.width - w.W + 1));
+        w.Y = static_cast<int64_t>(rng() % (c.height - w.H + 1));
+        w.X2 = (static_cast<int64_t>(rng() % (c.width - w.W + 1)) & ~int64_t{1}) | (w.X & 1);
+        w.Y2 = (static_cast<int64_t>(rng() % (c.height - w.H + 1)) & ~int64_t{1}) | (w.Y & 1);
+        w.X2 -= w.X2 + w.W > c.width ? 2 : 0;
+        w.Y2 -= w.Y2 + w.H > c.height ? 2 : 0;
+        c.histogram = {static_cast<int32_t>(rng() % 2000), 1 + static_cast<int32_t>(rng() % 40),
+                       1 + static_cast<int32_t>(rng() % 512)};
+        c.count_histogram = (trial % 4) != 3;
+        c.per_column = trial % 5 == 1 || trial % 5 == 3;
+        c.per_row = trial % 5 == 2 || trial % 5 == 3;
+        c.mode.autocorr = (trial & 8) != 0;
+        if (trial % 5 == 4)
+            c.rows = {static_cast<int32_t>(w.W), static_cast<int32_t>(std::min<int64_t>(w.W / 2, 2 + rng() % 40))};
         const std::string what = "trial " + std::to_string(trial);
-        const auto fast = expect_same_passes(
-            [&](RunState& run) {
-                run.info.width = width;
-                run.info.height = height;
-                run.info.big_endian = big_endian;
-                run.window = w;
-                run.settings.two_files = two;
-                run.settings.hist_enabled = (trial % 4) != 3;
-                run.hist.start = start;
-                run.hist.width = bin_width;
-                run.hist.bins = bins;
-                run.profiles.per_column = trial % 5 == 1 || trial % 5 == 3;
-                run.profiles.per_row = trial % 5 == 2 || trial % 5 == 3;
-                run.settings.multi_line = run.settings.row_lines = trial % 5 == 4;
-                run.settings.autocorr = trial % 5 == 4 && (trial & 8) != 0;
-                run.spectra.span_x = trial % 5 == 4 ? span : 0;
-            },
-            what);
+        const auto fast = expect_same_passes(c, what);
         std::vector<uint32_t> expected(4 * 65536, 0);
         for (int64_t y = w.Y; y < w.Y + w.H; ++y)
             for (int64_t x = w.X; x < w.X + w.W; ++x) {
                 const int plane = (y & 1) == 0 ? ((x & 1) == 0 ? R : G1) : ((x & 1) == 0 ? G2 : B);
-                ++expected[static_cast<size_t>(plane) * 65536 + image[static_cast<size_t>(y * width + x)]];
+                ++expected[static_cast<size_t>(plane) * 65536 + image[static_cast<size_t>(y * c.width + x)]];
             }
-        EXPECT_EQ(fast->stats.dn_counts, expected) << what;
-        std::vector<uint32_t> counted;
-        count_window_values(*fast, counted);
-        EXPECT_EQ(counted, expected) << what;
+        EXPECT_EQ(fast->dn_counts, expected) << what;
     }
 }
 
-// Row pairs up to 2048 long, more of them than one batch of the fast
-// spectra holds, with the full span and with a few frequencies.
+// Row pairs up to 2048 long, more of them than one batch of the spectra
+// holds, with the full span and with a few frequencies.
 TEST(FastSamplePass, LongRowSpectra)
 {
     ScratchDir dir;
@@ -150,17 +172,14 @@ TEST(FastSamplePass, LongRowSpectra)
     dir.put("IMG1.RAW", raw_file(random_samples(rng, size_t{width} * height, 1), true, 16));
     for (const auto& [W, span, autocorr] : {std::tuple{2048, 1024, false}, {2048, 8, true}, {1998, 999, true},
                                             {2046, 5, false}, {62, 31, true}}) {
-        expect_same_passes(
-            [&](RunState& run) {
-                run.info.width = width;
-                run.info.height = height;
-                run.info.big_endian = true;
-                run.window = WindowSpec{W, 68, 1, 1, 1, 1};
-                run.settings.multi_line = run.settings.row_lines = true;
-                run.settings.autocorr = autocorr;
-                run.spectra.span_x = span;
-            },
-            std::to_string(W) + " wide, span " + std::to_string(span));
+        PassCase c;
+        c.width = width;
+        c.height = height;
+        c.big_endian = true;
+        c.window = WindowSpec{W, 68, 1, 1, 1, 1};
+        c.mode.autocorr = autocorr;
+        c.rows = {W, span};
+        expect_same_passes(c, std::to_string(W) + " wide, span " + std::to_string(span));
     }
 }
 
@@ -182,14 +201,13 @@ TEST(FastSamplePass, SquareSumsBeyondTwoToTheFiftyThree)
     dir.put("IMG2.RAW", raw_file(low, true, 40));
     const WindowSpec w{2200, 2200, 3, 5, 7, 1};
     for (bool two : {false, true}) {
-        const auto fast = expect_same_passes(
-            [&](RunState& run) {
-                run.info.width = width;
-                run.info.height = height;
-                run.window = w;
-                run.settings.two_files = two;
-            },
-            two ? "two images" : "one image");
+        PassCase c;
+        c.width = width;
+        c.height = height;
+        c.big_endian = true;
+        c.two = two;
+        c.window = w;
+        const auto fast = expect_same_passes(c, two ? "two images" : "one image");
         // The case is the one meant: Green's whole-number sum is beyond 2^53
         // and differs from the one-by-one double sum.
         uint64_t exact = 0;
@@ -203,10 +221,6 @@ TEST(FastSamplePass, SquareSumsBeyondTwoToTheFiftyThree)
         EXPECT_NE(static_cast<double>(exact), fast->stats.sum_sq[Green]);
     }
 }
-
-}  // namespace
-
-namespace {
 
 // A file cut one byte short of the window's last sample (as a file that shrank
 // while it was read): every pass that reads the window says which image it
@@ -222,23 +236,26 @@ TEST(SamplePasses, FailOnASampleThatIsNotInTheFileAndNameItsImage)
     for (const int short_image : {0, 1}) {
         dir.put("IMG1.RAW", short_image == 0 ? cut : whole);
         dir.put("IMG2.RAW", short_image == 1 ? cut : whole);
-        for (const bool reference : {false, true}) {
-            RunState run(veldix_profile(), Console{stdout});
-            run.reference_path = reference;
-            run.info.width = width;
-            run.info.height = height;
-            run.info.row_stride = 2 * width;
-            run.info.big_endian = false;
-            run.info.data_offset[0] = run.info.data_offset[1] = 16;
-            run.images[0].open("IMG1.RAW");
-            run.images[1].open("IMG2.RAW");
-            run.settings.two_files = true;
-            run.window = WindowSpec{width, height, 0, 0, 0, 0};  // the fast pass above 65536 samples
-            run.spectra.span_y = 4;
-            reset_channel_stats(run.stats, width, height);
-            EXPECT_EQ(sample_pass(run).failed_image, short_image) << reference;
-            EXPECT_EQ(column_pass(run).failed_image, short_image) << reference;
-        }
+        PassCase c;
+        c.width = width;
+        c.height = height;
+        c.two = true;
+        c.window = WindowSpec{width, height, 0, 0, 0, 0};  // the counting pass above 65536 samples
+        for (const PassMode mode : {PassMode::fast, PassMode::plain})
+            EXPECT_EQ(pass_once(c, mode).result->read.failed_image, short_image);
+        ImageFile images[2];
+        images[0].open("IMG1.RAW");
+        images[1].open("IMG2.RAW");
+        RawImageInfo info;
+        info.width = width;
+        info.height = height;
+        info.row_stride = 2 * width;
+        info.big_endian = false;
+        info.data_offset[0] = info.data_offset[1] = 16;
+        const auto engine = make_spectrum_engine(EngineKind::fast);
+        auto sums = std::make_unique<MultiSums>();
+        PairSpectra columns(*engine, KernelMode{}, DirectionPlan{static_cast<int32_t>(height), 4}, *sums);
+        EXPECT_EQ(column_pass(images[0], &images[1], info, c.window, columns).failed_image, short_image);
     }
 }
 

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "program_profiles.h"
-#include "run/text_out.h"
+#include "reports/text_out.h"
 #include "stats/hist_derived.h"
 #include "support/raw_writer.h"
 #include "support/run_capture.h"
@@ -322,7 +322,7 @@ Expected expected_output(bool veldix, const rawgen::Image& img, const rawgen::Im
         return e;
     e.table = format("Normality curves, file A.%s%s, Window %ux%u at X=%u Y=%u\n", veldix ? "TIF" : "NEF",
                      second ? " - B.NEF" : "", W, H, X, Y) +
-              (veldix ? veldix_profile() : quorva_profile()).normality_header;
+              (veldix ? veldix_profile() : quorva_profile()).derived.normality_header;
     for (long j = 0; j < N; ++j)
         e.table += format("%4ld, %10.3lf, %10.3lf, %10.3lf\n", j == 0 ? 0 : (j - 1) * B + 1,
                           static_cast<double>(z[0][static_cast<size_t>(j)]),

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "program_profiles.h"
-#include "run/run_settings.h"
+#include "run/program_profile.h"
 #include "stats/histograms.h"
 
 namespace {
@@ -18,19 +18,12 @@ struct NormaliseCase {
 
 class NormaliseTest : public testing::TestWithParam<NormaliseCase> {};
 
-TEST_P(NormaliseTest, BringsSettingsIntoRangeAndClearsCounters)
+TEST_P(NormaliseTest, BringsSettingsIntoRange)
 {
     const NormaliseCase& c = GetParam();
-    RunSettings s;
-    s.S = c.S;
-    s.B = c.B;
-    s.E = c.E;
-    s.N = c.N;
-    HistogramSet hist;
-    hist.counts[G2][7] = 5;
-    normalise_histogram(c.veldix ? veldix_profile() : quorva_profile(), s, hist);
-    EXPECT_EQ((std::vector<int32_t>{hist.start, hist.width, hist.bins}), (std::vector<int32_t>{c.start, c.width, c.bins}));
-    EXPECT_EQ(hist.counts[G2][7], 0u);
+    const HistogramSpec spec =
+        normalise_histogram((c.veldix ? veldix_profile() : quorva_profile()).histogram, c.S, c.B, c.E, c.N);
+    EXPECT_EQ((std::vector<int32_t>{spec.start, spec.width, spec.bins}), (std::vector<int32_t>{c.start, c.width, c.bins}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -55,16 +48,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HistogramAdd, CountsBelowEachBinAndAbove)
 {
-    HistogramSet hist;
-    hist.start = 1;
-    hist.width = 2;
-    hist.bins = 3;  // bins [1,3) [3,5) [5,7)
+    HistogramSpec spec{1, 2, 3};  // bins [1,3) [3,5) [5,7)
+    HistogramCounts hist;
     for (int64_t dn : {0, 1, 2, 5, 6, 7, 65535})
-        histogram_add(hist, B, dn);
-    EXPECT_EQ(std::vector<uint32_t>(hist.counts[B], hist.counts[B] + 5), (std::vector<uint32_t>{1, 2, 0, 2, 2}));
-    hist.width = 0;  // no room: everything from S on counts above
+        histogram_add(spec, hist, B, dn);
+    histogram_add(spec, hist, B, 3, 4);
+    EXPECT_EQ(std::vector<uint32_t>(hist.counts[B], hist.counts[B] + 5), (std::vector<uint32_t>{1, 2, 4, 2, 2}));
+    spec.width = 0;  // no room: everything from S on counts above
     for (int64_t dn : {0, 1, 2})
-        histogram_add(hist, R, dn);
+        histogram_add(spec, hist, R, dn);
     EXPECT_EQ(std::vector<uint32_t>(hist.counts[R], hist.counts[R] + 5), (std::vector<uint32_t>{1, 0, 0, 0, 2}));
 }
 

@@ -3,6 +3,8 @@
 
 #include "input/raw_image_info.h"
 #include "program_profiles.h"
+#include "run/program_profile.h"
+#include "run/run_plan.h"
 #include "run/run_settings.h"
 #include "stats/window.h"
 
@@ -22,19 +24,11 @@ class WindowPlacement : public testing::TestWithParam<WindowCase> {};
 TEST_P(WindowPlacement, SizesAndPlacesTheWindowInsideTheImage)
 {
     const WindowCase& c = GetParam();
-    RunSettings s;
-    s.W = c.W;
-    s.H = c.H;
-    s.X = c.X;
-    s.Y = c.Y;
-    s.X2 = c.X2;
-    s.Y2 = c.Y2;
     RawImageInfo info;
     info.width = c.width;
     info.height = c.height;
-    WindowSpec w;
-    size_window(s, info, w);
-    place_window(c.veldix ? veldix_profile() : quorva_profile(), s, info, w);
+    const WindowSpec w = place_window((c.veldix ? veldix_profile() : quorva_profile()).window,
+                                      WindowRequest{c.W, c.H, c.X, c.Y, c.X2, c.Y2}, info);
     EXPECT_EQ((std::vector<int64_t>{w.W, w.H, w.X, w.Y}), (std::vector<int64_t>{c.eW, c.eH, c.eX, c.eY}));
     if (c.veldix) {
         EXPECT_EQ((std::vector<int64_t>{w.X2, w.Y2}), (std::vector<int64_t>{c.eX2, c.eY2}));
@@ -68,11 +62,12 @@ INSTANTIATE_TEST_SUITE_P(
         WindowCase{"VeldixFarRight",  101, 101, 10, 10, 95, 99, -1, -1, 10, 10, 91, 91, 91, 91, true}),
     [](const testing::TestParamInfo<WindowCase>& param) { return std::string(param.param.name); });
 
-// Settings as letters: M multi-line, A autocorrelation, F -F, r/c the row and
-// column profile tables, x/y the row and column directions, ! options disabled.
+// Settings as letters: M multi-line, F -F, r/c the row and column profile
+// tables, x/y the row and column directions of the spectra; after planning
+// also ! for options disabled.
 struct LimitCase {
     const char* given;
-    int64_t W, H;
+    int32_t W, H;
     const char* left;  // after the spectrum limits, then the profile limits
 };
 
@@ -82,21 +77,22 @@ TEST_P(ArrayLimits, DropWhatTheWindowIsTooLargeFor)
 {
     const LimitCase& c = GetParam();
     RunSettings s;
-    bool* flags[] = {&s.multi_line, &s.autocorr, &s.ft_coef, &s.rcdn_rows, &s.rcdn_cols,
-                     &s.row_lines,  &s.col_lines, &s.options_disabled};
-    const std::string letters = "MAFrcxy!";
+    bool* flags[] = {&s.multi_line, &s.ft_coef, &s.rcdn_rows, &s.rcdn_cols, &s.row_lines, &s.col_lines};
+    const std::string letters = "MFrcxy";
     for (size_t k = 0; k < letters.size(); ++k)
         *flags[k] = std::string(c.given).find(letters[k]) != std::string::npos;
-    WindowSpec w;
-    w.W = c.W;
-    w.H = c.H;
-    apply_spectrum_limits(s, w);
-    apply_profile_limits(s, w);
-    std::string left;
-    for (size_t k = 0; k < letters.size(); ++k)
-        if (*flags[k])
-            left += letters[k];
-    EXPECT_EQ(left, c.left);
+    s.W = c.W;
+    s.H = c.H;
+    RawImageInfo info;
+    info.width = info.height = 30000;
+    const RunPlan plan = plan_run(quorva_profile(), s, info);
+    const bool left[] = {plan.multi_line, plan.ft_coef, plan.rcdn_rows, plan.rcdn_cols, plan.spectra.x.span > 0,
+                         plan.spectra.y.span > 0, plan.options_disabled};
+    std::string got;
+    for (size_t k = 0; k < 7; ++k)
+        if (left[k])
+            got += "MFrcxy!"[k];
+    EXPECT_EQ(got, c.left);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -104,8 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(LimitCase{"MFrx", 100, 100, "Mx"},          // with -M, -R only picks x; -F and tables go
                     LimitCase{"M", 2048, 2050, "Mx!"},          // no direction given: both, y too long
                     LimitCase{"MF", 2050, 2000, "My!"},
-                    LimitCase{"MAFcx", 2050, 1990, "AFcy!"},    // -M dropped: -F (y only) and the table stay
-                    LimitCase{"MAFcy", 2050, 2050, "A!"},
+                    LimitCase{"MFcx", 2050, 1990, "Fcy!"},      // -M dropped: -F (y only) and the table stay
+                    LimitCase{"MFcy", 2050, 2050, "!"},
                     LimitCase{"Frx", 2000, 2002, "Frx!"},       // -F takes both directions up to 2000
                     LimitCase{"F", 2002, 2002, "!"},
                     LimitCase{"rc", 2000, 2002, "r!"},          // each table its own limit

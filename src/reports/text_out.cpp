@@ -1,18 +1,17 @@
-#include "run/text_out.h"
+#include "reports/text_out.h"
 
 #include <cmath>
 #include <cstdarg>
 #include <limits>
 
-void add_text(TextBuffer& buffer, const char* format, ...)
+namespace {
+
+RAWSTATS_PRINTF(2, 0) void add_text_v(TextBuffer& buffer, const char* format, va_list args)
 {
     char small[256];
-    va_list args;
-    va_start(args, format);
     va_list again;
     va_copy(again, args);
     const int length = std::vsnprintf(small, sizeof small, format, args);
-    va_end(args);
     if (length < 0) {
         va_end(again);
         return;
@@ -28,12 +27,36 @@ void add_text(TextBuffer& buffer, const char* format, ...)
     va_end(again);
 }
 
+}  // namespace
+
+void add_text(TextBuffer& buffer, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    add_text_v(buffer, format, args);
+    va_end(args);
+}
+
 void say(Console& console, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    std::vfprintf(console.stream, format, args);
+    if (console.capture) {
+        TextBuffer text;
+        add_text_v(text, format, args);
+        *console.capture += text.text;
+    } else {
+        std::vfprintf(console.stream, format, args);
+    }
     va_end(args);
+}
+
+bool console_written(Console& console)
+{
+    if (console.capture)
+        return true;
+    const bool flushed = std::fflush(console.stream) == 0 && !std::ferror(console.stream);
+    return flushed && !console.lost;
 }
 
 double printable(double value)

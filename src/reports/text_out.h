@@ -16,11 +16,16 @@ struct TextBuffer {
 void add_text(TextBuffer& buffer, const char* format, ...) RAWSTATS_PRINTF(2, 3);
 
 // The console a run prints to: standard output for the programs, any stream
-// for tests that run a whole program in-process.
+// for tests that run a whole program in-process, or a string (a caller that
+// passes a step's messages on only when it fails).
 struct Console {
     std::FILE* stream = stdout;
-    bool lost = false;  // known not to reach anyone: standard output was closed
+    bool lost = false;              // known not to reach anyone: standard output was closed
+    std::string* capture = nullptr;  // when set, the text goes here instead of the stream
 };
+
+// Whether everything said so far reached the console.
+bool console_written(Console& console);
 
 void say(Console& console, const char* format, ...) RAWSTATS_PRINTF(2, 3);
 

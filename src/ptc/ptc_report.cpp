@@ -1,0 +1,130 @@
+// The console report.
+#include <cmath>
+
+#include "ptc/ptc_outputs.h"
+#include "ptc/ptc_results.h"
+#include "ptc/ptc_text.h"
+#include "ptc/spatial.h"
+
+namespace {
+
+std::string lines_of(const ChannelResult& c)
+{
+    std::string out;
+    int first = -1, previous = -1;
+    auto close = [&] {
+        if (first < 0)
+            return;
+        out += (out.empty() ? "" : ", ") + std::to_string(first);
+        if (previous != first)
+            out += "-" + std::to_string(previous);
+    };
+    for (const PtcPoint& p : c.points) {
+        if (!p.in_fit)
+            continue;
+        if (first >= 0 && p.line == previous + 1) {
+            previous = p.line;
+            continue;
+        }
+        close();
+        first = previous = p.line;
+    }
+    close();
+    return out;
+}
+
+void channel_block(std::string& out, int ch, const PtcResults& results)
+{
+    const ChannelResult& c = results.channel[ch];
+    const SpatialResult& s = results.spatial[ch];
+    append(out, "%s\n", channel_name(ch));
+    if (!c.ok) {
+        append(out, "  not characterised: %s\n", c.failure.c_str());
+        return;
+    }
+    append(out, "  gain K            %s DN/e-  (%d pairs, plan lines %s; with a free intercept K %s, intercept %s DN^2)\n",
+           with_se(c.K, c.K_se, 5).c_str(), c.used, lines_of(c).c_str(), with_se(c.free_fit.slope, c.free_fit.slope_se, 5).c_str(),
+           with_se(c.free_fit.intercept, c.free_fit.intercept_se).c_str());
+    if (c.sigma_y_dark)
+        append(out, "  dark noise        %s DN  (%s)\n", with_se(*c.sigma_y_dark, c.sigma_y_dark_se).c_str(), c.dark_label.c_str());
+    else
+        append(out, "  dark noise        not measurable (%s %s DN^2)\n", c.dark_label.c_str(),
+               with_se(c.dark_var, c.dark_var_se).c_str());
+    const char* what = c.dark_at_zero ? "read noise      " : "dark noise (e-) ";
+    if (c.sigma_d_upper_limit)
+        append(out, "  %s  below %.3f e-  (upper limit: the dark variance %s DN^2 does not rise clearly above %.2f, "
+                    "where quantisation dominates)\n",
+               what, *c.sigma_d, with_se(c.dark_var, c.dark_var_se).c_str(), quantisation_floor);
+    else if (c.sigma_d)
+        append(out, "  %s  %s e-\n", what, with_se(*c.sigma_d, c.sigma_d_se).c_str());
+    if (c.dark_current)
+        append(out, "  dark current      %s e-/s from the mean, %s e-/s from the variance (%zu dark pairs)\n",
+               with_se(*c.dark_current, c.dark_current_se).c_str(),
+               with_se(c.dark_current_var.value_or(NAN), c.dark_current_var_se).c_str(), results.darks[ch].size());
+    else
+        append(out, "  dark current      not measured (needs dark pairs at several exposures)\n");
+    if (c.saturation_reached) {
+        const PtcPoint& sat = c.points[static_cast<size_t>(c.saturation)];
+        append(out, "  saturation        plan line %d, net mean %.1f DN (%s)\n", sat.line, sat.net_mu,
+               c.saturation_evidence.c_str());
+    } else {
+        append(out, "  saturation        not reached: no full well, SNR max or dynamic range\n");
+    }
+    if (c.u_e_sat) {
+        append(out, "  full well         %s e-\n", with_se(*c.u_e_sat, c.u_e_sat_se, 0).c_str());
+        append(out, "  SNR max           %s  (%.2f dB, %.2f bits)\n", with_se(*c.snr_max, c.snr_max_se, 1).c_str(),
+               *c.snr_max_db, *c.snr_max_bits);
+        append(out, "  dynamic range     %s dB  (%.1f : 1, %.2f bits; minimum signal %.2f e-)\n",
+               with_se(*c.dr_db, c.dr_se_db, 2).c_str(), *c.dr, *c.dr_bits, c.u_e_min);
+    }
+    if (c.linearity_error)
+        append(out, "  linearity error   %.3f %%  (5 to 95 %% of %s)\n", *c.linearity_error, c.range_reference_from.c_str());
+    else
+        append(out, "  linearity error   not measured (needs exposures and a saturation level)\n");
+    if (s.measured) {
+        auto part = [](double v, int d) { return std::isnan(v) ? std::string("-") : text_of("%.*f", d, v); };
+        if (s.dsnu_e)
+            append(out, "  DSNU              %s e-  (rows %s, columns %s, pixels %s; dark pair of plan line %d)\n",
+                   with_se(*s.dsnu_e, s.dsnu_e_se, 2).c_str(), part(s.dsnu_parts_e[0], 2).c_str(),
+                   part(s.dsnu_parts_e[1], 2).c_str(), part(s.dsnu_parts_e[2], 2).c_str(), s.dark_line);
+        if (s.prnu_percent)
+            append(out, "  PRNU              %s %%  (rows %s, columns %s, pixels %s; plan line %d at %.0f %% of %s)\n",
+                   with_se(*s.prnu_percent, s.prnu_percent_se, 3).c_str(), part(s.prnu_parts_percent[0], 3).c_str(),
+                   part(s.prnu_parts_percent[1], 3).c_str(), part(s.prnu_parts_percent[2], 3).c_str(), s.flat_line,
+                   100 * s.flat_share, c.range_reference_from.c_str());
+        append(out, "  defect pixels     hot %lld, dead %lld, weak %lld, stuck %lld\n", static_cast<long long>(s.hot),
+               static_cast<long long>(s.dead), static_cast<long long>(s.weak), static_cast<long long>(s.stuck));
+    }
+}
+
+}  // namespace
+
+std::string ptc_report(const PtcResults& results)
+{
+    std::string out;
+    const PairWindow& w = results.window;
+    append(out, "Photon transfer: %zu flat pairs, %zu dark pair%s, window %lldx%lld at X=%lld Y=%lld\n",
+           results.plan->flats.size(), results.plan->darks.size(), results.plan->darks.size() == 1 ? "" : "s",
+           static_cast<long long>(w.width), static_cast<long long>(w.height), static_cast<long long>(w.x),
+           static_cast<long long>(w.y));
+    for (int ch = 0; ch < channel_count; ++ch)
+        channel_block(out, ch, results);
+    append(out,
+           "Defect pixels: hot, a dark mean more than %.0f robust SDs (at least %.1f DN each) above the median; dead, "
+           "a net response below %.0f %% of the median, weak below %.0f %%; stuck, at the clip level in both frames.\n",
+           hot_threshold_spreads, min_spread_dn, 100 * dead_share, 100 * weak_share);
+    for (const std::string& warning : results.warnings)
+        append(out, "Warning:  %s.\n", warning.c_str());
+    return out;
+}
+
+std::string with_se(double value, std::optional<double> se, int default_decimals)
+{
+    int decimals = default_decimals;
+    if (se && std::isfinite(*se) && *se > 0)
+        decimals = std::max(0, std::min(8, 1 - static_cast<int>(std::floor(std::log10(*se)))));
+    std::string out = text_of("%.*f", decimals, value);
+    if (se && std::isfinite(*se))
+        append(out, " +- %.*f", decimals, *se);
+    return out;
+}

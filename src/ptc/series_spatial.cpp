@@ -1,0 +1,160 @@
+// The spatial part of a series: non-uniformity, defects and spectrograms from
+// the flat pair nearest half of saturation and its dark pair.
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <map>
+
+#include "ptc/characterise.h"
+#include "ptc/ptc_text.h"
+#include "ptc/series_measure.h"
+#include "ptc/spatial.h"
+
+namespace {
+
+std::string path_of(const SeriesRequest& request, const std::string& name)
+{
+    const std::filesystem::path file(name);
+    if (file.is_absolute() || request.plan_folder.empty())
+        return name;
+    return (std::filesystem::path(request.plan_folder) / file).string();
+}
+
+// The flat point nearest half of the channel's reference, unclipped and lit.
+int half_point(const ChannelResult& c)
+{
+    int best = -1;
+    for (size_t i = 0; i < c.points.size(); ++i) {
+        const PtcPoint& p = c.points[i];
+        if (p.clipped || p.zero_clipped || !(p.net_mu > 0))
+            continue;
+        if (c.saturation_reached && static_cast<int>(i) > c.saturation)
+            continue;
+        if (best < 0 || std::fabs(p.net_mu - 0.5 * c.range_reference) <
+                            std::fabs(c.points[static_cast<size_t>(best)].net_mu - 0.5 * c.range_reference))
+            best = static_cast<int>(i);
+    }
+    return best;
+}
+
+// The dark pair of the flat's exposure, or the nearest one.
+size_t dark_for(const Plan& plan, const PlanPair& flat)
+{
+    size_t best = 0;
+    if (!flat.exposure_s)
+        return best;
+    for (size_t i = 1; i < plan.darks.size(); ++i)
+        if (std::fabs(*plan.darks[i].exposure_s - *flat.exposure_s) <
+            std::fabs(*plan.darks[best].exposure_s - *flat.exposure_s))
+            best = i;
+    return best;
+}
+
+// Channel figures from the planes' (Green: the mean of both green planes).
+double channel_value(int ch, const double plane_value[plane_count])
+{
+    switch (ch) {
+    case ch_red: return plane_value[0];
+    case ch_green1: return plane_value[1];
+    case ch_blue: return plane_value[2];
+    case ch_green2: return plane_value[3];
+    default: return (plane_value[1] + plane_value[3]) / 2;
+    }
+}
+
+void channel_spatial(int ch, const SpatialStats& flat, const SpatialStats& dark, const ChannelResult& c,
+                     std::optional<double> black_level, SpatialResult& s)
+{
+    auto pick = [&](const SpatialStats& st, double PlaneSpatial::*field) {
+        double v[plane_count];
+        for (int p = 0; p < plane_count; ++p)
+            v[p] = st.plane[p].*field;
+        return channel_value(ch, v);
+    };
+    // With a black level given the dark pair is clipped: no DSNU from it.
+    const bool dark_usable = !black_level;
+    const double dark_total = dark_usable ? pick(dark, &PlaneSpatial::total) : 0.0;
+    const double dark_total_se = dark_usable ? pick(dark, &PlaneSpatial::total_se) : 0.0;
+    const double flat_total = pick(flat, &PlaneSpatial::total), flat_total_se = pick(flat, &PlaneSpatial::total_se);
+    const double net = pick(flat, &PlaneSpatial::mean) - (black_level ? *black_level : pick(dark, &PlaneSpatial::mean));
+    auto root = [](double v) { return v >= 0 ? std::sqrt(v) : NAN; };
+    if (dark_usable) {
+        s.dsnu_e = std::sqrt(std::max(dark_total, 0.0)) / c.K;
+        s.dsnu_e_se = std::hypot(root_se(dark_total, dark_total_se, c.K), *s.dsnu_e * c.K_se / c.K);
+        double PlaneSpatial::*parts[3] = {&PlaneSpatial::row, &PlaneSpatial::column, &PlaneSpatial::pixel};
+        for (int k = 0; k < 3; ++k)
+            s.dsnu_parts_e[k] = root(pick(dark, parts[k])) / c.K;
+    }
+    if (net > 0) {
+        s.prnu_percent = 100 * std::sqrt(std::max(flat_total - dark_total, 0.0)) / net;
+        s.prnu_percent_se = 100 * root_se(flat_total - dark_total, std::hypot(flat_total_se, dark_total_se), net);
+        double PlaneSpatial::*parts[3] = {&PlaneSpatial::row, &PlaneSpatial::column, &PlaneSpatial::pixel};
+        for (int k = 0; k < 3; ++k)
+            s.prnu_parts_percent[k] =
+                100 * root(pick(flat, parts[k]) - (dark_usable ? pick(dark, parts[k]) : 0.0)) / net;
+    }
+}
+
+}  // namespace
+
+int measure_spatial(const SeriesRequest& request, PtcResults& results, std::string& console)
+{
+    const Plan& plan = *results.plan;
+    std::map<int, std::vector<int>> channels_of_flat;  // flat index -> channels that use it
+    for (int ch = 0; ch < channel_count; ++ch)
+        if (results.channel[ch].ok)
+            if (int i = half_point(results.channel[ch]); i >= 0)
+                channels_of_flat[i].push_back(ch);
+    const int green_flat = results.channel[ch_green].ok ? half_point(results.channel[ch_green]) : -1;
+    uint16_t plane_clip[plane_count] = {results.clip[ch_red], results.clip[ch_green1], results.clip[ch_blue],
+                                        results.clip[ch_green2]};
+    for (const auto& [flat_index, channels] : channels_of_flat) {
+        const PlanPair& flat_pair = plan.flats[static_cast<size_t>(flat_index)];
+        const PlanPair& dark_pair = plan.darks[dark_for(plan, flat_pair)];
+        std::optional<PairWindow> window = results.window;
+        PairRead flat = read_pair(*request.readers, path_of(request, flat_pair.file[0]),
+                                  path_of(request, flat_pair.file[1]), request.window, window);
+        PairRead dark = read_pair(*request.readers, path_of(request, dark_pair.file[0]),
+                                  path_of(request, dark_pair.file[1]), request.window, window);
+        for (const PairRead* r : {&flat, &dark})
+            if (r->status != 0) {
+                console += r->message;
+                return r->status;
+            }
+        std::vector<bool> stuck = stuck_pixels(flat.pixels, plane_clip);
+        const std::vector<bool> dark_stuck = stuck_pixels(dark.pixels, plane_clip);
+        for (size_t i = 0; i < stuck.size(); ++i)
+            stuck[i] = stuck[i] || dark_stuck[i];
+        const SpatialStats flat_stats = spatial_stats(flat.pixels, stuck);
+        const SpatialStats dark_stats = spatial_stats(dark.pixels, stuck);
+        const DefectCounts defects = count_defects(dark.pixels, dark_stats, flat.pixels, flat_stats, stuck);
+        for (int ch : channels) {
+            SpatialResult& s = results.spatial[ch];
+            const ChannelResult& c = results.channel[ch];
+            s.measured = true;
+            s.flat_line = flat_pair.line;
+            s.dark_line = dark_pair.line;
+            s.flat_share = c.points[static_cast<size_t>(flat_index)].net_mu / c.range_reference;
+            s.hot = defects.hot[ch];
+            s.dead = defects.dead[ch];
+            s.weak = defects.weak[ch];
+            s.stuck = defects.stuck[ch];
+            channel_spatial(ch, flat_stats, dark_stats, c, results.options.black_level, s);
+        }
+        if (flat_index == green_flat) {
+            SpectrogramSet& sp = results.spectra;
+            sp.measured = true;
+            sp.flat_line = flat_pair.line;
+            sp.dark_line = dark_pair.line;
+            sp.flat = spectrograms(flat.pixels, &dark.pixels, stuck);
+            sp.dark = spectrograms(dark.pixels, nullptr, stuck);
+            for (int p = 0; p < plane_count; ++p) {
+                sp.flat_floor[p] = std::sqrt(std::max(flat_stats.plane[p].temporal + dark_stats.plane[p].temporal, 0.0) / 2);
+                sp.dark_floor[p] = std::sqrt(std::max(dark_stats.plane[p].temporal, 0.0) / 2);
+                sp.flat_level[p] = std::sqrt(std::max(flat_stats.plane[p].total - dark_stats.plane[p].total, 0.0));
+                sp.dark_level[p] = std::sqrt(std::max(dark_stats.plane[p].total, 0.0));
+            }
+        }
+    }
+    return 0;
+}
