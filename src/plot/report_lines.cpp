@@ -77,7 +77,6 @@ bool LineReader::next(Line& line)
         } else {
             const size_t room = longest_line - std::min(longest_line, line_.size());
             line_.append(from, std::min(take, room));
-            line.overlong = line.overlong || take > room;
         }
         any = true;
         begin_ += take;
@@ -94,9 +93,7 @@ bool LineReader::next(Line& line)
     ++number_;
     std::string_view text = line_;
     if (in_buffer) {
-        text = std::string_view(buffer_.data() + start, begin_ - 1 - start);
-        line.overlong = text.size() > longest_line;
-        text = text.substr(0, longest_line);
+        text = std::string_view(buffer_.data() + start, begin_ - 1 - start).substr(0, longest_line);
     }
     if (!text.empty() && text.back() == '\r')
         text.remove_suffix(1);

@@ -11,13 +11,13 @@
 namespace plot {
 
 // A title line holds two file names of any length, so lines get room to
-// spare; beyond it a line is no line of a report table.
+// spare; a longer line is cut there (and is then no line of a table: a cut
+// title has lost its window, a cut row its cells).
 inline constexpr size_t longest_line = 64 * 1024;
 
 struct Line {
     std::string_view text;    // without the end of line (and a carriage return before it)
     bool terminated = false;  // ended by a newline (the last line of a file may not be)
-    bool overlong = false;    // longer than longest_line: the text is its beginning
     int number = 0;           // from 1
     uint64_t offset = 0;      // of its first byte in the file
 };

@@ -299,7 +299,7 @@ TableReader::Event TableReader::feed(const Line& line)
     // Every title begins with a letter, no row does.
     const bool letter = !line.text.empty() && ((line.text[0] | 0x20) >= 'a' && (line.text[0] | 0x20) <= 'z');
     TableKind kind = TableKind::histogram;
-    if (letter && !line.overlong && parse_title_line(line.text, kinds_, kind, title_source_)) {
+    if (letter && parse_title_line(line.text, kinds_, kind, title_source_)) {
         Event event = reading_ ? cut_off(line.number) : Event::none;
         ++titles_;
         reading_ = true;
@@ -327,8 +327,8 @@ TableReader::Event TableReader::feed(const Line& line)
     }
     if (!reading_)
         return Event::none;  // a line outside any table
-    if (!line.terminated || line.overlong)
-        return cut_off(line.terminated ? line.number : 0);
+    if (!line.terminated)
+        return cut_off(0);
     Pending& p = *pending_;
     ReportTable& t = p.table;
     const size_t profile_rows = static_cast<size_t>(

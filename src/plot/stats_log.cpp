@@ -126,7 +126,7 @@ bool StatsRecords::read(const std::filesystem::path& path, const std::string& na
         StatsRecord r;
         r.log = name;
         r.line = line.number;
-        if (line.terminated && !line.overlong && parse_stats_record(line.text, r))
+        if (line.terminated && parse_stats_record(line.text, r))
             add(std::move(r));
     }
     return true;

@@ -11,12 +11,10 @@ namespace plot {
 
 namespace {
 
-// Pixel coordinates with at most two decimals, trailing zeros dropped; every
-// coordinate written is finite (the geometry is clipped to the plot area).
+// Pixel coordinates with at most two decimals, trailing zeros dropped (the
+// geometry is clipped to the plot area, so every coordinate is finite).
 std::string px(double v)
 {
-    if (!std::isfinite(v))
-        v = 0.0;
     std::string s = format_number(std::clamp(v, -1e6, 1e6), 2);
     if (s.find('.') != std::string::npos) {
         while (s.back() == '0')
@@ -196,11 +194,21 @@ void draw_text(std::string& svg, const PlacedText& t)
         svg += " font-weight=\"bold\"";
     if (t.colour != "#000000")
         svg += attr("fill", xml_text(t.colour));
-    if (t.rotation != 0)
-        svg += attr("transform", "rotate(" + std::to_string(t.rotation) + " " + px(t.x) + " " + px(t.y) + ")");
+    if (t.rotation != 0) {
+        std::string turn = "rotate(";
+        turn += std::to_string(t.rotation);
+        turn += ' ';
+        turn += px(t.x);
+        turn += ' ';
+        turn += px(t.y);
+        turn += ')';
+        svg += attr("transform", turn);
+    }
     if (!t.data_value.empty())
         svg += attr("data-value", t.data_value);
-    svg += ">" + xml_text(t.text) + "</text>\n";
+    svg += '>';
+    svg += xml_text(t.text);
+    svg += "</text>\n";
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <algorithm>
 #include <filesystem>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "plot/report_command.h"
 #include "plot/report_text.h"
@@ -199,10 +201,13 @@ TEST(ReportPlotCommand, HostileReportFilesAndOutputs)
     const std::string tsv = dir.read("p/quorva-hist.tsv");
     EXPECT_EQ(std::count(tsv.begin(), tsv.end(), '\n'), 3 + 1 + 500002);  // 3 comments, the column names
     EXPECT_NE(tsv.find("\n250001\t90000\t5\tnan\t7\n"), std::string::npos);
-    // A named pipe where a plot goes is not written into.
+    // A named pipe where a plot goes is not written into (a reader waits on
+    // it, so that writing would not hang but succeed).
     fs::remove("p/quorva-hist.svg");
     ASSERT_EQ(::mkfifo("p/quorva-hist.svg", 0600), 0);
+    const int reader = ::open("p/quorva-hist.svg", O_RDONLY | O_NONBLOCK);
     const CapturedRun blocked = run({"-d", "in", "-o", "p"});
+    ::close(reader);
     EXPECT_EQ(blocked.status, 2);
     EXPECT_NE(blocked.out.find("Error:  cannot write p/quorva-hist.svg.\n"), std::string::npos);
 }

@@ -54,6 +54,14 @@ TEST(PlotTicks, StepsAndLabels)
     EXPECT_EQ(labels_of(log_ticks(5.5, 12.0, 10)), (Labels{"6", "7", "8", "9", "10"}));
 }
 
+TEST(PlotText, WidthsAreThoseOfTheFont)
+{
+    // DejaVu Sans: digits 1303/2048 em, 'i' 569, 'W' 2025; other characters a whole em at most.
+    EXPECT_NEAR(text_width("0123456789", 10), 10 * 10 * 1303 / 2048.0, 1e-9);
+    EXPECT_NEAR(text_width("iW", 20), 20 * (569 + 2025) / 2048.0, 1e-9);
+    EXPECT_NEAR(text_width("\xE2\x89\xA5", 10), 10, 1e-9);
+}
+
 TEST(PlotRanges, FromTheDataWithAMarginNotWidenedToTicks)
 {
     auto range = [](Axis axis, std::vector<double> values) {
@@ -183,6 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
                     f.subtitle = "subtitle";
                     f.axes.use_y2 = true;
                     f.axes.y2.label = "right";
+                    for (int k = 0; k < 40; ++k)  // more labels than there is room for
+                        f.axes.y2.ticks.push_back(Tick{k / 40.0, "tick " + std::to_string(k)});
                     f.axes.y.label = "left";
                     f.axes.x.label = "x";
                     for (int s = 0; s < 6; ++s) {
@@ -210,9 +220,11 @@ INSTANTIATE_TEST_SUITE_P(
                     f.axes.legend_entries.push_back(LegendEntry{"excluded", SeriesKind::markers, Style{}});
                     f.axes.labels.push_back(Label{2, 2, "the second point", Side::left, "#d62728"});
                     f.axes.labels.push_back(Label{3, 1, "the third", Side::left, "#d62728"});
+                    for (int c = 0; c < 3; ++c)  // three on one free point
+                        f.axes.labels.push_back(Label{2.5, 300, "level " + std::to_string(c), Side::left, "#000000"});
                     return f;
                 },
-                2, true}),
+                5, true}),
     [](const testing::TestParamInfo<Crowded>& i) { return std::string(i.param.name); });
 
 TEST(PlotLegend, SeriesReferenceLinesAndEntriesOfTheirOwn)
