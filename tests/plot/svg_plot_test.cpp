@@ -168,6 +168,11 @@ struct Crowded {
     bool legend_inside;  // in a corner of the plot area, not under it
 };
 
+void PrintTo(const Crowded& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class PlotTexts : public testing::TestWithParam<Crowded> {};
 
 TEST_P(PlotTexts, KeepApartAndOffTheData)
