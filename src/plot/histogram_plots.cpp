@@ -180,6 +180,8 @@ Figure normality_figure(const ReportTable& t, const StatsRecord* fit)
         fig.notes.push_back("No fitted lines: no record of this file and window with histogram-derived figures in "
                             "the statistics log (run with -L).");
     }
+    if (two_files(t))
+        fig.notes.push_back("The scores are of the first file's samples only.");
     axes.x.label = "DN at the upper edge of each bin (j \xC3\x97 B + 1, B = " + format_whole(bin_width) + ")";
     axes.y.label = "normal score z (SDs from the average)";
     axes.use_y2 = true;
