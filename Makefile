@@ -16,12 +16,13 @@ all: build
 deps:
 	@tools/check-deps test
 
+# The builds are the CMake presets release, sanitize and fuzz (CMakePresets.json).
 $(BUILD)/CMakeCache.txt:
 	@tools/check-deps build
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --preset release -B $(BUILD) -DFUZZ_SMOKE_SECONDS=$(FUZZ_SMOKE_SECONDS) -DFUZZ_BUILD_DIR=$(CURDIR)/$(FUZZ_BUILD)
 
 $(SANITIZE_BUILD)/CMakeCache.txt:
-	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DRAWSTATS_SANITIZE=ON
+	cmake --preset sanitize -B $(SANITIZE_BUILD)
 
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -31,17 +32,29 @@ sanitize-build: $(SANITIZE_BUILD)/CMakeCache.txt
 
 # Every test twice: in the normal build, then under AddressSanitizer and
 # UndefinedBehaviorSanitizer (any report fails the run); then a short fuzzing
-# run of each target from its seed corpus.
-test: deps build sanitize-build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+# run of each target from its seed corpus (the test labelled fuzz). The builds
+# are configured again first, so that the release build finds GoogleTest when
+# a demo configured it before GoogleTest was installed.
+test: deps
+	cmake --preset release -B $(BUILD) -DFUZZ_SMOKE_SECONDS=$(FUZZ_SMOKE_SECONDS) -DFUZZ_BUILD_DIR=$(CURDIR)/$(FUZZ_BUILD)
+	cmake --build $(BUILD) -j $(JOBS)
+	cmake --preset sanitize -B $(SANITIZE_BUILD)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE fuzz
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
-	@tools/fuzz-run $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS) smoke
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS) -LE fuzz
+	cd $(BUILD) && ctest --output-on-failure -L fuzz
 
 fuzz:
 	@tools/fuzz-run $(FUZZ_BUILD) $(FUZZ_SECONDS) long
 
-demo: build
+# The demo builds only the programs it runs: no test suite, no GoogleTest.
+DEMO_PROGRAMS = quorva veldix rawgen reportplot ptcfit
+
+demo: $(BUILD)/CMakeCache.txt
+	@echo "Building $(DEMO_PROGRAMS) (log: $(BUILD)/demo-build.log) ..."
+	@cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_PROGRAMS) > $(BUILD)/demo-build.log 2>&1 || \
+	  { cat $(BUILD)/demo-build.log; exit 1; }
 	@tools/demo $(BUILD)
 
 bench: build

@@ -43,14 +43,14 @@ const ProgramProfile profile = {
     .hist_log_name = report_texts::quorva_hist_log,
     .naming = {".NEF", ".nef", lookup_extensions},
     .probe = nef_probe,
-    .check_samples = nullptr,          // the probe's size test covers the samples
-    .fixed_saturation_level = 15250,   // replaced by the camera table's level
-    .window = {.even_origin = true,    // every window starts on an R sample
-               .second_window = false, // -U and -V are accepted and ignored
+    .check_samples = nullptr,           // the probe's size test covers the samples
+    .fixed_saturation_level = 15250,    // replaced by the camera table's level
+    .window = {.even_origin = true,     // every window starts on an R sample
+               .second_window = false,  // -U and -V are accepted and ignored
                .comma_line = false},
     .ave_label = "ave ",
     .histogram = {.start_floor = 1,
-                  .end_extra = 0,      // E at least S + N - 1
+                  .end_extra = 0,  // E at least S + N - 1
                   .header = report_texts::quorva_histogram_header},
     .derived = {.clip_factor = 4.0,
                 .o_mode_red_round = 5,

@@ -51,7 +51,7 @@ const ProgramProfile profile = {
                .comma_line = true},
     .ave_label = "ave = ",
     .histogram = {.start_floor = 0,
-                  .end_extra = 1,      // E at least S + N
+                  .end_extra = 1,  // E at least S + N
                   .header = report_texts::veldix_histogram_header},
     .derived = {.clip_factor = 3.0,
                 .o_mode_red_round = 4,

@@ -10,10 +10,13 @@
 //   exposure (electrons, shot noise): --electrons E[,G1,B,G2] | --rate R[,G1,B,G2] --exposure T,
 //                  [sensor] [--seed N]
 //   sensor: [--gain K] [--read-noise E] [--black DN] [--white DN | --bits 12|14] [--full-well E]
-//           [--knee DN] [--prnu PCT] [--dsnu E] [--dark-current E/S] [--stuck X,Y,V]...
+//           [--knee DN] [--prnu PCT] [--dsnu E] [--dark-current E/S] [--row-noise E]
+//           [--col-pattern E] [--wave AMP_E,PERIOD[,x|y]] [--plane-scale R,G1,B,G2]
+//           [--stuck X,Y,V]...
 //           [--stuck-count N] [--hot-count N --hot-current E/S] [--pattern-seed N]
 //
 // Exit status: 0 written, 1 write failure, 2 bad arguments.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -45,6 +48,8 @@ constexpr const char* kUsage =
     "         [sensor] [--seed N]   (E: mean signal electrons; R: electrons per second)\n"
     "sensor:  [--gain K (DN/e-, 1)] [--read-noise E] [--black DN] [--white DN | --bits 12|14]\n"
     "         [--full-well E] [--knee DN] [--prnu PERCENT] [--dsnu E] [--dark-current E/S]\n"
+    "         [--row-noise E (new each frame)] [--col-pattern E (fixed)]\n"
+    "         [--wave AMP_E,PERIOD[,x|y] (fixed)] [--plane-scale R,G1,B,G2 (digital, 1)]\n"
     "         [--stuck X,Y,DN (repeatable)] [--stuck-count N] [--hot-count N --hot-current E/S]\n"
     "         [--pattern-seed N (the fixed pattern; keep it for frames of one sensor)]\n"
     "series:  [--format nef|tif] [--order II|MM] [--levels N (12)] [--spacing geometric|linear]\n"
@@ -123,6 +128,19 @@ bool parse_sensor_option(std::string_view option, std::string_view value, rawgen
     s.dsnu = parse_number(value, option, false);
   } else if (option == "--dark-current") {
     s.dark_current = parse_number(value, option, false);
+  } else if (option == "--row-noise") {
+    s.row_noise = parse_number(value, option, false);
+  } else if (option == "--col-pattern") {
+    s.column_pattern = parse_number(value, option, false);
+  } else if (option == "--wave") {
+    const auto parts = split(value);
+    if (parts.size() != 2 && parts.size() != 3) throw BadArgument("--wave needs AMP,PERIOD or AMP,PERIOD,x|y");
+    s.wave_amplitude = parse_number(parts[0], option, true);
+    s.wave_period = parse_number(parts[1], option, false);
+    if (parts.size() == 3 && parts[2] != "x" && parts[2] != "y") throw BadArgument("--wave axis must be x or y");
+    s.wave_along_y = parts.size() == 3 && parts[2] == "y";
+  } else if (option == "--plane-scale") {
+    parse_planes(value, option, s.plane_scale, false);
   } else if (option == "--stuck") {
     const auto parts = split(value);
     if (parts.size() != 3) throw BadArgument("--stuck needs X,Y,DN");
@@ -278,7 +296,9 @@ int run(int argc, char** argv) {
     const rawgen::Sensor plain;
     return sensor.gain != plain.gain || sensor.read_noise != 0 || sensor.black != 0 || sensor.white != plain.white ||
            sensor.full_well != 0 || sensor.knee != 0 || sensor.prnu_percent != 0 || sensor.dsnu != 0 ||
-           sensor.dark_current != 0 || !sensor.stuck.empty() || sensor.stuck_count != 0 || sensor.hot_count != 0;
+           sensor.dark_current != 0 || !sensor.stuck.empty() || sensor.stuck_count != 0 || sensor.hot_count != 0 ||
+           sensor.row_noise != 0 || sensor.column_pattern != 0 || sensor.wave_period != 0 ||
+           !std::equal(sensor.plane_scale, sensor.plane_scale + 4, plain.plane_scale);
   }();
   if (photons && dn_content) throw BadArgument("give the content in DN or in electrons, not both");
   if (electrons_given && rate_given) throw BadArgument("give --electrons or --rate, not both");

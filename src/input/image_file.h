@@ -14,7 +14,9 @@ public:
     ImageFile() = default;
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
-    ImageFile(ImageFile&& other) noexcept : handle_(other.handle_), length_(other.length_)
+    ImageFile(ImageFile&& other) noexcept
+        : handle_(other.handle_),
+          length_(other.length_)
     {
         other.handle_ = {};
         other.length_ = 0;

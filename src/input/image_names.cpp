@@ -36,9 +36,8 @@ bool last_component_has_dot(const std::string& path)
 
 bool same_ignoring_case(const std::string& a, const std::string& b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return upper(x) == upper(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return upper(x) == upper(y); });
 }
 
 // The regular files of a directory, in byte order of their names.

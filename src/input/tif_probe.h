@@ -13,11 +13,11 @@ enum class SecondTifMismatch : int {
     not_big_endian = 4,     // image 1 is "MM", image 2 is not
     not_little_endian = 5,  // image 1 is "II", image 2 is not
     not_42 = 6,
-    other_directory = 7,    // its first directory is not where image 1's is
+    other_directory = 7,  // its first directory is not where image 1's is
     other_width = 8,
     other_height = 9,
     no_strip = 10,
-    strip_past_end = 11,    // its samples do not all lie in the file
+    strip_past_end = 11,  // its samples do not all lie in the file
 };
 
 ProbeOutcome tif_probe(const ProbeInput& input, Console& console);

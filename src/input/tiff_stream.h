@@ -21,7 +21,7 @@ struct TiffStream {
     bool big_endian = true;  // "MM": most significant byte first
     uint64_t position = 0;   // of the next read
     uint64_t directory_offset = 0;
-    IfdEntry entry;          // the entry read last
+    IfdEntry entry;  // the entry read last
 };
 
 // The checks of a TIFF header, numbered as the programs' messages show them.

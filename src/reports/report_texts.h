@@ -44,10 +44,8 @@ inline constexpr const char* acf_col_title = "Ave. Column-ACF";
 // Column headers, each a whole line.
 inline constexpr const char* quorva_histogram_header = "Bin base,  Red cnt, Green1 cnt,  Blue cnt, Green2 cnt\n";
 inline constexpr const char* veldix_histogram_header = "Bin base, Red cnt, Green1 cnt, Blue cnt, Green2 cnt\n";
-inline constexpr const char* quorva_normality_header =
-    "  DN,      Red,       Green,        Blue,  (SD's above Ave.)\n";
-inline constexpr const char* veldix_normality_header =
-    "  DN,      Red,       Green,        Blue  (SD's above Ave.)\n";
+inline constexpr const char* quorva_normality_header = "  DN,      Red,       Green,        Blue,  (SD's above Ave.)\n";
+inline constexpr const char* veldix_normality_header = "  DN,      Red,       Green,        Blue  (SD's above Ave.)\n";
 inline constexpr const char* profile_row_header = "  x,        R,        G1,         B,        G2\n";
 inline constexpr const char* profile_col_header = "  y,        R,        G1,         B,        G2\n";
 // Spectrum tables: frequencies (DFT) or lags (autocorrelation) in the label

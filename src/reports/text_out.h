@@ -20,7 +20,7 @@ void add_text(TextBuffer& buffer, const char* format, ...) RAWSTATS_PRINTF(2, 3)
 // passes a step's messages on only when it fails).
 struct Console {
     std::FILE* stream = stdout;
-    bool lost = false;              // known not to reach anyone: standard output was closed
+    bool lost = false;               // known not to reach anyone: standard output was closed
     std::string* capture = nullptr;  // when set, the text goes here instead of the stream
 };
 

@@ -20,8 +20,8 @@ bool is_absolute_path(const std::string& arg)
 
 // Opens image 1, or (once image 1 is open) image 2; false when image 1
 // cannot be opened (the error printed).
-bool open_image_argument(const ProgramProfile& profile, const std::string& arg, RunSettings& s,
-                         ImageFile (&images)[2], Console& console)
+bool open_image_argument(const ProgramProfile& profile, const std::string& arg, RunSettings& s, ImageFile (&images)[2],
+                         Console& console)
 {
     const int index = images[0].is_open() ? 1 : 0;
     const std::string name = shown_image_name(profile.naming, arg);

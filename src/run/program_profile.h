@@ -21,13 +21,13 @@ struct ProgramProfile {
     ImageNaming naming;                // default extension and the names tried on disk
 
     // Input.
-    ProbeFunction probe;               // header, directories, second image, file line
-    SampleCheck check_samples;         // after the window line; may be null
-    int32_t fixed_saturation_level;    // green saturation level when the file names no camera (-T overrides)
+    ProbeFunction probe;             // header, directories, second image, file line
+    SampleCheck check_samples;       // after the window line; may be null
+    int32_t fixed_saturation_level;  // green saturation level when the file names no camera (-T overrides)
 
     // Window and console.
-    WindowRules window;                // placement (and whether -U and -V mean anything)
-    const char* ave_label;             // before each channel average: "ave " or "ave = "
+    WindowRules window;     // placement (and whether -U and -V mean anything)
+    const char* ave_label;  // before each channel average: "ave " or "ave = "
 
     // Histograms and the histogram-derived statistics.
     HistogramRules histogram;

@@ -20,12 +20,12 @@ struct RunPlan {
 
     // Tables, after the window limits (the run turns a kind off when its
     // report file cannot be opened).
-    bool ft_coef = false;     // -F tables
-    bool multi_line = false;  // -M/-A tables
-    SpectrumPlan spectra;     // their frequencies, both directions
-    bool profile_log = false; // -R or -C survived the spectrum limits: the profile log is opened
-    bool rcdn_rows = false;   // then, after the profile limit: the average-row table
-    bool rcdn_cols = false;   // and the average-column table
+    bool ft_coef = false;           // -F tables
+    bool multi_line = false;        // -M/-A tables
+    SpectrumPlan spectra;           // their frequencies, both directions
+    bool profile_log = false;       // -R or -C survived the spectrum limits: the profile log is opened
+    bool rcdn_rows = false;         // then, after the profile limit: the average-row table
+    bool rcdn_cols = false;         // and the average-column table
     bool options_disabled = false;  // a window limit dropped an option
 };
 

@@ -29,7 +29,8 @@ constexpr uint32_t min_image_dim = 2;
 // which hands each step what it reads and takes back what it finds.
 struct RunState {
     RunState(const ProgramProfile& program, Console out, const RunOptions& options)
-        : profile(program), console(out),
+        : profile(program),
+          console(out),
           pass_mode(options.reference_path ? PassMode::plain : PassMode::fast),
           engine(make_spectrum_engine(options.reference_path ? EngineKind::literal : EngineKind::fast))
     {
@@ -45,9 +46,9 @@ struct RunState {
     bool two_files = false;  // image 2 open and matching image 1
     RawImageInfo info;
     RunPlan plan;
-    std::string source;    // what completes every table's title
+    std::string source;  // what completes every table's title
     ReportFiles reports;
-    TextBuffer record;     // the statistics record, appended whole at the end
+    TextBuffer record;  // the statistics record, appended whole at the end
     bool reached_reports = false;
 };
 
@@ -177,8 +178,8 @@ std::optional<ExitStatus> spectrum_tables(RunState& run, const PassResult& pass,
     if (spectra.y.on()) {
         auto column_sums = std::make_unique<MultiSums>();
         PairSpectra columns(*run.engine, spectra.mode, spectra.y, *column_sums);
-        const ReadOutcome read = column_pass(run.images[0], run.two_files ? &run.images[1] : nullptr, run.info,
-                                             plan.window, columns);
+        const ReadOutcome read =
+            column_pass(run.images[0], run.two_files ? &run.images[1] : nullptr, run.info, plan.window, columns);
         if (!read.ok())
             return unable_to_read(run, read);
         append(run, log, multi_table(*column_sums, SpectrumAxis::y, spectra, plan.window, scales, run.source));

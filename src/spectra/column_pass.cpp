@@ -58,8 +58,8 @@ void load_column_pair(const WindowSpec& w, const WindowStrip& image1, const Wind
 
 }  // namespace
 
-ReadOutcome column_pass(const ImageFile& image1, const ImageFile* image2, const RawImageInfo& info,
-                        const WindowSpec& w, RowPairLines& pairs)
+ReadOutcome column_pass(const ImageFile& image1, const ImageFile* image2, const RawImageInfo& info, const WindowSpec& w,
+                        RowPairLines& pairs)
 {
     WindowStrip strip1;
     WindowStrip strip2;

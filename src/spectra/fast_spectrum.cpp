@@ -15,18 +15,14 @@ constexpr int32_t lane_filler = 64;
 
 // Vectors of L doubles (GCC vector extensions: element-wise IEEE operations,
 // compiled to whatever the function's instruction set offers).
-template <int L>
-struct Vec;
-template <>
-struct Vec<2> {
+template <int L> struct Vec;
+template <> struct Vec<2> {
     typedef double type __attribute__((vector_size(16)));
 };
-template <>
-struct Vec<4> {
+template <> struct Vec<4> {
     typedef double type __attribute__((vector_size(32)));
 };
-template <>
-struct Vec<8> {
+template <> struct Vec<8> {
     typedef double type __attribute__((vector_size(64)));
 };
 
@@ -115,7 +111,7 @@ void acf_portable(const double* y, int32_t n, int32_t lag0, double* out)
 #define RAWSTATS_X86_KERNELS 1
 
 [[gnu::target("avx2")]] void dft_avx2(const double* const* seq, int32_t n, const double* c, const double* s,
-                                       double* out)
+                                      double* out)
 {
     dft_sweep<avx2_lanes, avx2_sequences>(seq, n, c, s, out);
 }
@@ -126,7 +122,7 @@ void acf_portable(const double* y, int32_t n, int32_t lag0, double* out)
 }
 
 [[gnu::target("avx512f")]] void dft_avx512(const double* const* seq, int32_t n, const double* c, const double* s,
-                                            double* out)
+                                           double* out)
 {
     dft_sweep<avx512_lanes, avx512_sequences>(seq, n, c, s, out);
 }

@@ -68,8 +68,8 @@ void PairSpectra::flush()
         for_each_row(plan_, [&](int32_t f) {
             const int32_t k = f / 2;
             for (int32_t c = 0; c < 4; ++c) {
-                const double raw = plane_raw_[static_cast<size_t>(4 * p + c) * planes_.count +
-                                              static_cast<size_t>(k - planes_.first)];
+                const double raw =
+                    plane_raw_[static_cast<size_t>(4 * p + c) * planes_.count + static_cast<size_t>(k - planes_.first)];
                 sums_.coef_sums[c][k] += static_cast<float>(kernel_value(mode_, raw, plan_.half()));
             }
             sums_.coef_sums[4][k] += static_cast<float>(green_value(f));

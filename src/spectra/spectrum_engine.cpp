@@ -29,7 +29,11 @@ public:
 // shapes batch after batch).
 class FastEngine : public SpectrumEngine {
 public:
-    FastEngine(int workers, SpectrumIsa isa) : workers_(workers), isa_(isa) {}
+    FastEngine(int workers, SpectrumIsa isa)
+        : workers_(workers),
+          isa_(isa)
+    {
+    }
 
     void compute(bool autocorr, const SpectrumJob* jobs, int job_count) override
     {

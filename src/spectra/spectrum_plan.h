@@ -22,8 +22,7 @@ struct DirectionPlan {
     int32_t first() const { return half() - span; }
 };
 
-template <class Row>
-void for_each_row(const DirectionPlan& plan, Row&& row)
+template <class Row> void for_each_row(const DirectionPlan& plan, Row&& row)
 {
     for (int32_t f = plan.first(); f <= plan.half(); f += 2)
         row(f);

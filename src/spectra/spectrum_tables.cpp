@@ -84,8 +84,8 @@ std::string ft_table(const ProfileSet& profiles, SpectrumAxis axis, const Spectr
     auto plane_value = [&](int c, int32_t k) {
         if (!planes.holds(k))
             return 0.0;
-        const double v = kernel_value(mode, plane_raw[static_cast<size_t>(c * planes.count + k - planes.first)],
-                                      direction.half());
+        const double v =
+            kernel_value(mode, plane_raw[static_cast<size_t>(c * planes.count + k - planes.first)], direction.half());
         if (k != 0)
             power[c] += v * v;
         return v;
@@ -113,9 +113,7 @@ AcfScales acf_scales(bool autocorr, const double variance[3])
         return scales;
     // A plane without variance has no defined ACF: NaN carries that to every
     // value and to the RMS cell of its columns.
-    auto scale_for = [](double v) {
-        return v > 0.0 ? acf_percent / v : std::numeric_limits<double>::quiet_NaN();
-    };
+    auto scale_for = [](double v) { return v > 0.0 ? acf_percent / v : std::numeric_limits<double>::quiet_NaN(); };
     scales.plane[R] = scale_for(variance[Red]);
     scales.plane[G1] = scale_for(variance[Green]);
     scales.plane[B] = scale_for(variance[Blue]);

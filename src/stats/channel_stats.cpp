@@ -59,9 +59,8 @@ void print_channel_report(Console& out, const char* ave_label, const ChannelStat
                 printable_nan(res.ave[c]), printable_nan(res.sd[c]), printable_nan(res.snr[c]),
                 printable_nan(res.diff[c]));
         else
-            say(out, "%s%s%5.1lf, SD %4.2lf, Max %ld, Min %ld\n", colour_label[c], ave_label,
-                printable_nan(res.ave[c]), printable_nan(res.sd[c]), static_cast<long>(st.max_dn[c]),
-                static_cast<long>(st.min_dn[c]));
+            say(out, "%s%s%5.1lf, SD %4.2lf, Max %ld, Min %ld\n", colour_label[c], ave_label, printable_nan(res.ave[c]),
+                printable_nan(res.sd[c]), static_cast<long>(st.max_dn[c]), static_cast<long>(st.min_dn[c]));
     }
     if (res.zero_rate >= 1.0)
         say(out, "Green DN=0 rate = %3.1lf percent\n", res.zero_rate);

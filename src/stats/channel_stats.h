@@ -10,14 +10,14 @@ struct TextBuffer;
 
 // The sample pass's sums, per colour Red, Green, Blue.
 struct ChannelStats {
-    double n = 0;                 // samples per mosaic plane: W x H / 4
-    double sum_diff[3] = {};      // sum of d
-    double sum_sq[3] = {};        // sum of d x d
-    double sum_pair[3] = {};      // two images: sum of DN1 + DN2
-    uint32_t min_dn[3] = {};      // one image: smallest DN
-    uint32_t max_dn[3] = {};      // one image: largest DN
-    int32_t zero_count = 0;       // image 1 green samples equal to 0
-    int32_t sat_count = 0;        // image 1 green samples above the saturation level
+    double n = 0;             // samples per mosaic plane: W x H / 4
+    double sum_diff[3] = {};  // sum of d
+    double sum_sq[3] = {};    // sum of d x d
+    double sum_pair[3] = {};  // two images: sum of DN1 + DN2
+    uint32_t min_dn[3] = {};  // one image: smallest DN
+    uint32_t max_dn[3] = {};  // one image: largest DN
+    int32_t zero_count = 0;   // image 1 green samples equal to 0
+    int32_t sat_count = 0;    // image 1 green samples above the saturation level
 };
 
 // Above every 16-bit value, so the first sample always sets the minimum.

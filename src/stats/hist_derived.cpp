@@ -116,8 +116,8 @@ DerivedFigures histogram_derived(const DerivedRequest& request)
     const bool list_green = request.rules->debug_fit_lines && (request.debug_bits & debug_fit_bit) != 0;
     for (int c = 0; c < 3; ++c) {
         TextBuffer debug;
-        figures.fit[c] = fit_normal_line(figures.z_table[c], bins.bins, bins.width, request.K,
-                                         request.channel_scale[c], c == Green && list_green ? &debug : nullptr);
+        figures.fit[c] = fit_normal_line(figures.z_table[c], bins.bins, bins.width, request.K, request.channel_scale[c],
+                                         c == Green && list_green ? &debug : nullptr);
         figures.debug += debug.text;
     }
     return figures;

@@ -15,10 +15,10 @@ struct PassRequest;
 
 // Where the programs differ.
 struct DerivedRules {
-    double clip_factor;           // a colour with factor x SD > average is clipped
-    uint32_t o_mode_red_round;    // -O: red DN R is counted as R - (R + this) / 9
-    bool debug_fit_lines;         // -D16 prints each fitted green bin
-    const char* normality_header; // column header line of the normality table
+    double clip_factor;            // a colour with factor x SD > average is clipped
+    uint32_t o_mode_red_round;     // -O: red DN R is counted as R - (R + this) / 9
+    bool debug_fit_lines;          // -D16 prints each fitted green bin
+    const char* normality_header;  // column header line of the normality table
 };
 
 struct DerivedRequest {

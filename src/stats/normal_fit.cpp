@@ -118,4 +118,3 @@ LineFit fit_normal_line(const float* scores, int32_t bins, int32_t width, double
     hist_ave = hist_ave / (weight_sum / channel_scale);
     return {hist_ave, hist_sd};
 }
-

@@ -14,8 +14,8 @@ constexpr int32_t max_derived_bins = 254;
 struct DerivedBins {
     bool defined = false;  // false: the range is not a finite number that fits 32 bits
     int32_t range = 0;
-    int32_t width = 0;     // B
-    int32_t bins = 0;      // N, 0 .. max_derived_bins
+    int32_t width = 0;  // B
+    int32_t bins = 0;   // N, 0 .. max_derived_bins
 };
 
 // Range from Green's reported average, SD and zero rate (percent); K is the

@@ -21,30 +21,29 @@ inline int worker_count()
 
 // Calls body(w) for w = 0 .. workers - 1, each on its own thread; worker 0 is
 // the calling thread. A worker whose thread cannot be started runs on the
-// calling thread after worker 0, so every share is done exactly once.
-template <class Body>
-void run_workers(int workers, Body&& body)
+// calling thread after worker 0, so every share is done exactly once. The
+// threads are joined when they go out of scope, before this returns.
+template <class Body> void run_workers(int workers, Body&& body)
 {
-    std::vector<std::thread> threads;
     std::vector<int> left_over;
-    for (int w = 1; w < workers; ++w) {
-        try {
-            threads.emplace_back([&body, w] { body(w); });
-        } catch (const std::system_error&) {
-            left_over.push_back(w);
+    {
+        std::vector<std::jthread> threads;
+        for (int w = 1; w < workers; ++w) {
+            try {
+                threads.emplace_back([&body, w] { body(w); });
+            } catch (const std::system_error&) {
+                left_over.push_back(w);
+            }
         }
+        body(0);
+        for (const int w : left_over)
+            body(w);
     }
-    body(0);
-    for (const int w : left_over)
-        body(w);
-    for (std::thread& t : threads)
-        t.join();
 }
 
 // Calls item(i) for i = 0 .. items - 1, shared out among the workers as they
 // become free (one slow core does not hold the others up).
-template <class Item>
-void for_each_item(int items, int workers, Item&& item)
+template <class Item> void for_each_item(int items, int workers, Item&& item)
 {
     std::atomic<int> next{0};
     run_workers(std::clamp(workers, 1, std::max(items, 1)), [&](int) {

@@ -44,8 +44,9 @@ double ordered_square_sum(const PassRequest& request, StatColour colour, ReadOut
         if (!read_sample_rows(*request.image[0], sample_offset(info.data_offset[0], info.row_stride, w.X, image_row),
                               info.row_stride, w.W, 1, info.big_endian, row1.data(), scratch))
             read.fail(0);
-        if (two && !read_sample_rows(*request.image[1], sample_offset(info.data_offset[1], info.row_stride, w.X2, w.Y2 + r),
-                                     info.row_stride, w.W, 1, info.big_endian, row2.data(), scratch))
+        if (two &&
+            !read_sample_rows(*request.image[1], sample_offset(info.data_offset[1], info.row_stride, w.X2, w.Y2 + r),
+                              info.row_stride, w.W, 1, info.big_endian, row2.data(), scratch))
             read.fail(1);
         if (!read.ok())
             return 0.0;

@@ -17,8 +17,7 @@ constexpr int64_t chunk_bytes = int64_t{1} << 17;
 constexpr int sum_lanes = 16;
 
 // Sample k of a run as stored in the file, as a number.
-template <bool Swap>
-inline uint32_t dn_at(const uint16_t* run, int64_t k)
+template <bool Swap> inline uint32_t dn_at(const uint16_t* run, int64_t k)
 {
     return Swap ? swapped_sample(run[k]) : run[k];
 }
@@ -32,8 +31,7 @@ struct RowSums {
 };
 
 template <bool Swap>
-[[gnu::always_inline]] inline void two_image_sums(const uint16_t* a, const uint16_t* b, int64_t count,
-                                                  RowSums& out)
+[[gnu::always_inline]] inline void two_image_sums(const uint16_t* a, const uint16_t* b, int64_t count, RowSums& out)
 {
     int32_t d[sum_lanes] = {};
     uint32_t dn2[sum_lanes] = {};
@@ -60,8 +58,7 @@ template <bool Swap>
     }
 }
 
-template <bool Swap>
-void two_image_sums_portable(const uint16_t* a, const uint16_t* b, int64_t count, RowSums& out)
+template <bool Swap> void two_image_sums_portable(const uint16_t* a, const uint16_t* b, int64_t count, RowSums& out)
 {
     two_image_sums<Swap>(a, b, count, out);
 }
@@ -74,8 +71,7 @@ template <bool Swap>
 }
 
 #else
-template <bool Swap>
-void two_image_sums_avx2(const uint16_t* a, const uint16_t* b, int64_t count, RowSums& out)
+template <bool Swap> void two_image_sums_avx2(const uint16_t* a, const uint16_t* b, int64_t count, RowSums& out)
 {
     two_image_sums<Swap>(a, b, count, out);
 }
@@ -105,8 +101,8 @@ inline void scatter_row(const uint16_t* a, int64_t pairs, uint32_t* even_0, uint
 // row's even and odd window columns, row pair p. The samples are in the
 // file's byte order (Swap: not the machine's).
 template <bool Swap>
-void pass_row(const PassShape& shape, const uint16_t* a, const uint16_t* b, CfaChannel even, CfaChannel odd,
-              int64_t p, PassPart& part, PairLines* lines)
+void pass_row(const PassShape& shape, const uint16_t* a, const uint16_t* b, CfaChannel even, CfaChannel odd, int64_t p,
+              PassPart& part, PairLines* lines)
 {
     const int64_t pairs = shape.pairs;
     const int64_t count = 2 * pairs;
@@ -188,9 +184,9 @@ void pass_rows(const PassShape& shape, int64_t first, int64_t last, PassPart& pa
         if (!read_raw_sample_rows(*request.image[0], sample_offset(info.data_offset[0], info.row_stride, w.X, w.Y + r0),
                                   info.row_stride, w.W, rows, image1.data(), scratch))
             part.read.fail(0);
-        if (shape.two &&
-            !read_raw_sample_rows(*request.image[1], sample_offset(info.data_offset[1], info.row_stride, w.X2, w.Y2 + r0),
-                                  info.row_stride, w.W, rows, image2.data(), scratch))
+        if (shape.two && !read_raw_sample_rows(*request.image[1],
+                                               sample_offset(info.data_offset[1], info.row_stride, w.X2, w.Y2 + r0),
+                                               info.row_stride, w.W, rows, image2.data(), scratch))
             part.read.fail(1);
         if (!part.read.ok())
             return;

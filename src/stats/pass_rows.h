@@ -30,14 +30,15 @@ constexpr size_t count_copies = 2;
 // extremes, clipping counts and histogram follow from how often each DN
 // occurs in each plane: the pass counts every sample at its DN.
 struct PassPart {
-    std::vector<uint32_t> dn_count;    // image 1: [copy][plane][DN]
-    int64_t sum_d[3] = {};             // two images: sum of d
-    uint64_t sum_sq[3] = {};           // two images: sum of d x d
-    uint64_t sum_dn2[3] = {};          // two images: sum of image 2's DN
-    std::vector<int32_t> profile;      // [line][entry] when a profile is on
-    ReadOutcome read;                  // the rows this part could not read
+    std::vector<uint32_t> dn_count;  // image 1: [copy][plane][DN]
+    int64_t sum_d[3] = {};           // two images: sum of d
+    uint64_t sum_sq[3] = {};         // two images: sum of d x d
+    uint64_t sum_dn2[3] = {};        // two images: sum of image 2's DN
+    std::vector<int32_t> profile;    // [line][entry] when a profile is on
+    ReadOutcome read;                // the rows this part could not read
 
-    explicit PassPart(const PassShape& shape) : dn_count(count_copies * 4 * dn_values, 0)
+    explicit PassPart(const PassShape& shape)
+        : dn_count(count_copies * 4 * dn_values, 0)
     {
         if (shape.per_column || shape.per_row)
             profile.assign(8 * static_cast<size_t>(line_capacity), 0);

@@ -15,8 +15,7 @@ std::string profile_table(const ProfileSet& profiles, ProfileAxis axis, int64_t 
     for (int64_t i = 0; i < pairs; ++i) {
         add_text(table, " %4ld", static_cast<long>(first_label + 2 * i));
         for (int c = 0; c < 4; ++c)
-            add_text(table, ",%10.3f",
-                     profiles.line[first_line + c][i] * 2.0 / static_cast<double>(other_dimension));
+            add_text(table, ",%10.3f", profiles.line[first_line + c][i] * 2.0 / static_cast<double>(other_dimension));
         add_text(table, "\n");
     }
     return table.text;

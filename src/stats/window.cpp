@@ -87,8 +87,7 @@ WindowSpec place_window(const WindowRules& rules, const WindowRequest& request, 
     return window;
 }
 
-void print_window_line(const WindowRules& rules, Console& console, const RawImageInfo& info,
-                       const WindowSpec& window)
+void print_window_line(const WindowRules& rules, Console& console, const RawImageInfo& info, const WindowSpec& window)
 {
     const unsigned long width = info.width;
     const unsigned long height = info.height;

@@ -42,8 +42,7 @@ constexpr int64_t max_window_dim = 16382;
 
 WindowSpec place_window(const WindowRules& rules, const WindowRequest& request, const RawImageInfo& info);
 
-void print_window_line(const WindowRules& rules, Console& console, const RawImageInfo& info,
-                       const WindowSpec& window);
+void print_window_line(const WindowRules& rules, Console& console, const RawImageInfo& info, const WindowSpec& window);
 
 // What follows a table's title: ", file NAME[ - NAME2], Window WxH at X=x Y=y"
 // and the line end (always image 1's window). second is null with one image.

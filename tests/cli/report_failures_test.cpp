@@ -143,8 +143,9 @@ TEST(ReportFailures, ConsoleThatCannotBeWrittenEndsWithStatus4AndSaysSoOnStandar
     ScratchDir dir;
     dir.put("A.NEF", rawgen::make_nef(planes));
     const std::string said = "Warning:  Unable to write standard output.\n";
-    if (::access("/dev/full", W_OK) == 0)
+    if (::access("/dev/full", W_OK) == 0) {
         EXPECT_EQ(run_with_stdout("/dev/full"), std::pair(4, said));
+    }
     // Closed: nothing the run opens may take its place (the image would take
     // standard input's, the log standard output's, and get the console's lines).
     EXPECT_EQ(run_with_stdout(nullptr), std::pair(4, said));

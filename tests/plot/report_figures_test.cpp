@@ -8,7 +8,7 @@
 #include "plot/report_plots.h"
 #include "plot/report_text.h"
 #include "program_profiles.h"
-#include "support/raw_writer.h"
+#include "raw_writer.h"
 
 using namespace plot;
 using namespace plot_test;

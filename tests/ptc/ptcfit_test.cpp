@@ -140,8 +140,9 @@ TEST_P(Series, FiguresComeBackWithinTheirErrors)
     // A linear sensor: nothing to warn of, but the clipped black when there is one.
     const bool clipped_black_warning = run.out.find("the black level is clipped, taken as 0 DN") != std::string::npos;
     EXPECT_EQ(clipped_black_warning, black_zero) << run.out;
-    if (!black_zero)
+    if (!black_zero) {
         EXPECT_EQ(run.out.find("Warning"), std::string::npos) << run.out;
+    }
     // One CSV row per flat pair and channel.
     const std::string csv = dir.read("out/PTC_points.csv");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 5 * static_cast<long>(c.spec.levels));

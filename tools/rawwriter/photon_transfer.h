@@ -9,10 +9,17 @@
 //   dark mean    = dark_current x seconds + dsnu x z_dsnu (+ hot_current x seconds
 //                  on a hot pixel)
 //   electrons    = Poisson(max(signal mean + dark mean, 0)), clipped at full_well
-//   linear DN    = black + gain x (electrons + read_noise x z_read)
+//   linear DN    = black + gain x (electrons + read_noise x z_read + row_noise x z_row[y]
+//                  + column_pattern x z_col[x] + wave_amplitude x cos(2 pi c / wave_period))
 //   DN           = clamp(round(knee(linear DN)), 0, white); a stuck pixel is its value
-// z_prnu and z_dsnu are standard normals of the pattern seed (the same in every frame
-// made with it); z_read and the Poisson draws come from the frame's own seed.
+//   with a plane scale other than 1: DN = clamp(black + round((DN - black) x scale), 0, white),
+//                  the digital scaling of red and blue some cameras apply before writing the
+//                  raw file (it leaves codes empty: one in 9 for 9/8)
+// z_prnu, z_dsnu and z_col are standard normals of the pattern seed (the same in every
+// frame made with it); z_read, z_row (one per image row) and the Poisson draws come from
+// the frame's own seed. The wave runs along x (c = x) or y (c = y) and peaks at c = 0.
+// Read noise, row noise, the column pattern and the wave are given in electrons at the
+// input, so the gain scales them like the signal.
 // The soft knee (when knee > 0): above the DN `knee` the response bends smoothly
 // toward the clip, v -> knee + (white - knee) x (1 - exp(-(v - knee) / (white - knee))),
 // continuous with slope 1 at the knee, approaching white without reaching it.
@@ -48,6 +55,12 @@ struct Sensor {
   double prnu_percent = 0;    // SD of the fixed per-pixel response, percent
   double dsnu = 0;            // SD of a fixed per-pixel dark signal, electrons
   double dark_current = 0;    // electrons per second, every pixel
+  double row_noise = 0;       // SD of an offset per image row, new in every frame, electrons
+  double column_pattern = 0;  // SD of a fixed offset per image column, electrons
+  double wave_amplitude = 0;  // a fixed sinusoid, electrons
+  double wave_period = 0;     // its period in pixels; 0 = none
+  bool wave_along_y = false;  // false: varies along x (across the columns)
+  double plane_scale[4] = {1, 1, 1, 1};  // digital scale of R, G1, B, G2 after the converter
   std::vector<PixelValue> stuck{};  // pixels that always read this DN
   uint32_t stuck_count = 0;   // more stuck pixels, placed from the pattern seed, reading white
   uint32_t hot_count = 0;     // hot pixels, placed from the pattern seed

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <set>
 #include <stdexcept>
 
@@ -68,15 +69,19 @@ constexpr uint64_t kReadStream = 0x726561642D6E6F69ull;
 constexpr uint64_t kPrnuStream = 0x70726E752D706174ull;
 constexpr uint64_t kDsnuStream = 0x64736E752D706174ull;
 constexpr uint64_t kPlaceStream = 0x706C6163652D7078ull;
+constexpr uint64_t kRowStream = 0x726F772D6E6F6973ull;
+constexpr uint64_t kColumnStream = 0x636F6C2D70617474ull;
 
 void check_sensor(uint32_t width, uint32_t height, const Sensor& s) {
   for (double v : {s.gain, s.read_noise, s.black, s.white, s.full_well, s.knee, s.prnu_percent, s.dsnu,
-                   s.dark_current, s.hot_current})
+                   s.dark_current, s.hot_current, s.row_noise, s.column_pattern, s.wave_amplitude, s.wave_period})
     if (!std::isfinite(v)) throw std::invalid_argument("sensor values must be finite");
   if (!(s.gain > 0)) throw std::invalid_argument("the gain must be above 0");
+  for (double scale : s.plane_scale)
+    if (!(scale > 0) || !std::isfinite(scale)) throw std::invalid_argument("a plane scale must be above 0");
   if (s.read_noise < 0 || s.prnu_percent < 0 || s.dsnu < 0 || s.dark_current < 0 || s.full_well < 0 ||
-      s.hot_current < 0)
-    throw std::invalid_argument("noise, pattern, dark current and full well must not be negative");
+      s.hot_current < 0 || s.row_noise < 0 || s.column_pattern < 0 || s.wave_period < 0)
+    throw std::invalid_argument("noise, pattern, dark current, full well and period must not be negative");
   if (s.white < 1 || s.white > 65535 || std::floor(s.white) != s.white)
     throw std::invalid_argument("the white clip must be a whole DN from 1 to 65535");
   if (s.knee < 0 || (s.knee > 0 && s.knee >= s.white))
@@ -136,6 +141,20 @@ Image make_exposure(uint32_t width, uint32_t height, const Sensor& sensor, const
   const double hot = sensor.hot_current * exposure.seconds;
   const double response_sd = sensor.prnu_percent / 100;
 
+  // Offsets in electrons per image row (new each frame) and per column (fixed),
+  // the wave tabulated along its axis.
+  std::vector<double> row_offset(height, 0.0), column_offset(width, 0.0);
+  NormalSource rows(exposure.seed ^ kRowStream), columns(sensor.pattern_seed ^ kColumnStream);
+  if (sensor.row_noise > 0)
+    for (double& v : row_offset) v = sensor.row_noise * rows.normal();
+  if (sensor.column_pattern > 0)
+    for (double& v : column_offset) v = sensor.column_pattern * columns.normal();
+  if (sensor.wave_period > 0 && sensor.wave_amplitude != 0) {
+    std::vector<double>& along = sensor.wave_along_y ? row_offset : column_offset;
+    for (size_t c = 0; c < along.size(); ++c)
+      along[c] += sensor.wave_amplitude * std::cos(2.0 * std::numbers::pi * static_cast<double>(c) / sensor.wave_period);
+  }
+
   Image image;
   image.width = width;
   image.height = height;
@@ -145,7 +164,8 @@ Image make_exposure(uint32_t width, uint32_t height, const Sensor& sensor, const
   uint64_t index = 0;
   for (uint32_t y = 0; y < height; ++y) {
     for (uint32_t x = 0; x < width; ++x, ++index) {
-      double mean = exposure.electrons[static_cast<size_t>(plane_of(x, y))];
+      const auto plane = static_cast<size_t>(plane_of(x, y));
+      double mean = exposure.electrons[plane];
       if (response_sd > 0) mean *= 1 + response_sd * prnu.normal();
       mean += dark;
       if (sensor.dsnu > 0) mean += sensor.dsnu * dsnu.normal();
@@ -156,7 +176,10 @@ Image make_exposure(uint32_t width, uint32_t height, const Sensor& sensor, const
       double electrons = static_cast<double>(poisson(shot, std::max(mean, 0.0)));
       if (sensor.full_well > 0) electrons = std::min(electrons, sensor.full_well);
       if (sensor.read_noise > 0) electrons += sensor.read_noise * read.normal();
-      const double v = std::round(knee_response(sensor, sensor.black + sensor.gain * electrons));
+      electrons += row_offset[y] + column_offset[x];
+      double v = std::round(knee_response(sensor, sensor.black + sensor.gain * electrons));
+      const double scale = sensor.plane_scale[plane];
+      if (scale != 1) v = sensor.black + std::round((v - sensor.black) * scale);
       uint16_t sample = v <= 0 ? 0 : v >= sensor.white ? static_cast<uint16_t>(sensor.white) : static_cast<uint16_t>(v);
       while (next_stuck != placed.stuck.end() && uint64_t{next_stuck->y} * width + next_stuck->x == index)
         sample = (next_stuck++)->value;

@@ -134,6 +134,9 @@ bool write_series(const std::string& folder, const SeriesSpec& s, SeriesFiles& w
       number(k.white) + ",\n  \"knee_dn\": " + optional(k.knee) + ",\n  \"prnu_percent\": " +
       number(k.prnu_percent) + ",\n  \"dsnu_e\": " + number(k.dsnu) + ",\n  \"dark_current_e_per_s\": " +
       number(k.dark_current) + ",\n  \"hot_current_e_per_s\": " + number(k.hot_current) +
+      ",\n  \"row_noise_e\": " + number(k.row_noise) + ", \"column_pattern_e\": " + number(k.column_pattern) +
+      ", \"wave_e\": " + number(k.wave_amplitude) + ", \"wave_period\": " + number(k.wave_period) +
+      ", \"wave_along\": \"" + (k.wave_along_y ? "y" : "x") + "\"" +
       ",\n  \"rate_e_per_s\": [" + number(s.rate[0]) + ", " + number(s.rate[1]) + ", " + number(s.rate[2]) + ", " +
       number(s.rate[3]) + "],\n  \"pattern_seed\": " + std::to_string(k.pattern_seed) +
       ", \"seed\": " + std::to_string(s.seed) + ",\n  \"stuck_pixels\": [" + stuck + "],\n  \"hot_pixels\": [" +
