@@ -129,22 +129,4 @@ TEST(DamagedFiles, HugeDeclaredTiffOverAFewHundredBytesIsRefused)
                        "Error:  Image data beyond the end of the file.\n");
 }
 
-TEST(DamagedFiles, EverySwitchTakesTwentyDigitValuesAndSigns)
-{
-    ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(noise(40, 30)));
-    dir.put("A.TIF", rawgen::make_tiff(noise(40, 30)));
-    for (const char* digits : {"99999999999999999999", "-99999999999999999999", "+99999999999999999999",
-                               "00000000000000000001", "-2147483648", "2147483647", "-0", "+-3"}) {
-        for (char letter : std::string("LRCWHXYUVSBENFMAKOD")) {
-            const std::string sw = std::string("-") + letter + digits;
-            for (const ProgramProfile* profile : {&quorva_profile(), &veldix_profile()}) {
-                const CapturedRun run = run_captured(*profile, {"a", sw});
-                EXPECT_EQ(run.status, 0) << sw << ": " << run.out;
-                EXPECT_EQ(run.out.substr(run.out.size() - 2), "\n\n") << sw;
-            }
-        }
-    }
-}
-
 }  // namespace

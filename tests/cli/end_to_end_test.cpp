@@ -203,27 +203,6 @@ TEST(RunSequence, StatsLogIsHeadedOnlyWhileShorterThanEightBytes)
     EXPECT_EQ(dir.read("QUORVA.CSV"), "12345678" + record);
 }
 
-TEST(RunSequence, UnopenableLogsWarnAndTheRunGoesOn)
-{
-    ScratchDir dir;
-    dir.put("A.NEF", nef(4, 4, 1, 2, 3, 4));
-    for (const char* log : {"QUORVA.CSV", "HQUORVA.CSV", "RCDN.CSV", "DFT.CSV"})
-        ASSERT_EQ(::mkdir((dir.path() + "/" + log).c_str(), 0755), 0);
-    const CapturedRun run = run_captured(quorva_profile(), {"a", "-L", "-N5", "-R", "-F"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out,
-              "Warning:  Unable to open QUORVA.CSV.\n"
-              "Warning:  Unable to open HQUORVA.CSV.\n"
-              "Camera:  NIKON D800    File:  A.NEF\n"
-              "Warning:  Unable to open DFT.CSV.\n"
-              "Warning:  Unable to open RCDN.CSV.\n"
-              "Image 4x4, Window 4x4 at X=0 Y=0\n"
-              " Red   ave   1.5, SD 0.00, Max 1, Min 1\n"
-              " Green ave   3.5, SD 1.00, Max 4, Min 2\n"
-              " Blue  ave   3.5, SD 0.00, Max 3, Min 3\n"
-              "\n");
-}
-
 TEST(RunSequence, UsageAfterAnImageNameEndsTheRunWithoutReports)
 {
     ScratchDir dir;

@@ -188,6 +188,9 @@ TEST(NefProbe, ModelTextIsCleanedToTwelvePrintableCharacters)
     ScratchDir dir;
     dir.put("A.NEF", rawgen::make_nef(gradient(8, 6), {.model = "NIKON D3 PROTOTYPE"}));  // no terminator read
     EXPECT_EQ(quorva({"a"}).out.substr(0, 35), "Camera:  NIKON D3 PRO  File:  A.NEF");
+    // The read stops after a line end: "D3X" beyond it is not part of the model.
+    dir.put("A.NEF", rawgen::make_nef(gradient(8, 6), {.model = "NIKON D\nD3X"}));
+    EXPECT_EQ(quorva({"a"}).out.substr(0, 35), "Camera:  NIKON D       File:  A.NEF");
 }
 
 }  // namespace

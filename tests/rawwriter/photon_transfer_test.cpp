@@ -73,7 +73,13 @@ TEST_P(PoissonSampler, DrawsFollowThePoissonDistribution) {
 
 // Inversion below a mean of 10, rejection from 10 on.
 INSTANTIATE_TEST_SUITE_P(SmallAndLargeMeans, PoissonSampler,
-                         testing::Values(0.0, 0.3, 4.0, 9.99, 10.0, 37.5, 1e4, 2.5e6));
+                         testing::Values(0.0, 0.3, 4.0, 9.99, 10.0, 37.5, 1e4, 2.5e6),
+                         [](const testing::TestParamInfo<double>& param) {
+                           std::string name = "Mean" + std::to_string(param.param);
+                           for (char& c : name)
+                             if (c == '.') c = '_';
+                           return name;
+                         });
 
 // ---------------------------------------------------------------------------
 

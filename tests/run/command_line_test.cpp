@@ -197,6 +197,8 @@ TEST_F(CommandLine, AbsolutePathsAreFileNames)
     EXPECT_EQ(p.status, continue_run) << p.out;
     EXPECT_TRUE(p.settings.stats_log);
     EXPECT_TRUE(p.images[0].is_open());
+    // A '.' makes it a name even without a second '/'.
+    EXPECT_EQ(parse(quorva_profile(), {"/x.nef"}).out, "\nError:  Unable to open /X.NEF.\n\n");
 }
 
 TEST_F(CommandLine, ThirdNameReplacesTheSecond)

@@ -197,6 +197,9 @@ INSTANTIATE_TEST_SUITE_P(
                      .titles = {row_dft}, .rows = 514},  // one row pair: no column table
         SpectrumCase{.name = "MultiTooWide", .files = {texture()}, .args = {"tex", "-M", "-W2050", "-H2"},
                      .message = true},
+        // -M1 asks for 2 values: the least is 4, f = 4, 6, 8 and RMS.
+        SpectrumCase{.name = "AtLeastFourFrequencies", .files = {texture()}, .args = {"tex", "-M1", "-W16", "-H16"},
+                     .titles = {row_dft, column_dft}, .rows = 4},
         SpectrumCase{.name = "MultiNarrowest", .files = {texture()}, .args = {"tex", "-M", "-W2", "-H8"},
                      .titles = {column_dft}, .rows = 4}),
     [](const testing::TestParamInfo<SpectrumCase>& tested) { return std::string(tested.param.name); });

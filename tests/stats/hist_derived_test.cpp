@@ -14,6 +14,7 @@ const double nan_value = std::numeric_limits<double>::quiet_NaN();
 const double inf = std::numeric_limits<double>::infinity();
 
 struct BinsCase {
+    const char* name;
     double sd, ave, zero_rate;
     bool defined;
     int32_t range, width, bins;
@@ -33,13 +34,16 @@ TEST_P(DerivedBinsTest, SizesRangeWidthAndCount)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DerivedBinsTest,
-    testing::Values(BinsCase{30, 3000.5, 0, true, 3130, 13, 240},  // 4.3 x 30 + 3001.5; 3130 / 255 + 1; 3130 / 13
-                    BinsCase{0, 100.5, 0, true, 101, 1, 101},
-                    BinsCase{10, 20.5, 50, true, 107, 1, 107},     // 43 x 100 / 50 + 21.5
-                    BinsCase{0, 2147483645.5, 0, true, 2147483646, 8421505, 254},
-                    BinsCase{0, 2147483647.0, 0, false, 0, 0, 0},  // 2^31 does not fit
-                    BinsCase{1e9, 60.5, 0, false, 0, 0, 0}, BinsCase{30, 60.5, 100, false, 0, 0, 0},
-                    BinsCase{nan_value, 60.5, 0, false, 0, 0, 0}, BinsCase{inf, 60.5, 0, false, 0, 0, 0}));
+    testing::Values(BinsCase{"Bright", 30, 3000.5, 0, true, 3130, 13, 240},  // 4.3 x 30 + 3001.5; 3130 / 255 + 1; 3130 / 13
+                    BinsCase{"NoSpread", 0, 100.5, 0, true, 101, 1, 101},
+                    BinsCase{"HalfAtZero", 10, 20.5, 50, true, 107, 1, 107},  // 43 x 100 / 50 + 21.5
+                    BinsCase{"LargestRange", 0, 2147483645.5, 0, true, 2147483646, 8421505, 254},
+                    BinsCase{"RangeOf2To31", 0, 2147483647.0, 0, false, 0, 0, 0},  // does not fit
+                    BinsCase{"HugeSd", 1e9, 60.5, 0, false, 0, 0, 0},
+                    BinsCase{"AllAtZero", 30, 60.5, 100, false, 0, 0, 0},
+                    BinsCase{"NanSd", nan_value, 60.5, 0, false, 0, 0, 0},
+                    BinsCase{"InfiniteSd", inf, 60.5, 0, false, 0, 0, 0}),
+    [](const testing::TestParamInfo<BinsCase>& param) { return std::string(param.param.name); });
 
 // The sweep's landmarks: an empty first bin reads -6; a bin adding nothing
 // repeats its score; half the samples reach the median near z = 0; and the

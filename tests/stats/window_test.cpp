@@ -105,6 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
                     LimitCase{"Frx", 2000, 2002, "Frx!"},       // -F takes both directions up to 2000
                     LimitCase{"F", 2002, 2002, "!"},
                     LimitCase{"rc", 2000, 2002, "r!"},          // each table its own limit
-                    LimitCase{"r", 2000, 20000, "r"}));
+                    LimitCase{"r", 2000, 20000, "r"}),
+    [](const testing::TestParamInfo<LimitCase>& param) {
+        return std::string(param.param.given) + "_" + std::to_string(param.param.W) + "x" +
+               std::to_string(param.param.H);
+    });
 
 }  // namespace
