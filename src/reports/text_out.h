@@ -5,7 +5,13 @@
 #include <cstdio>
 #include <string>
 
+// On Windows the C99 printf of mingw-w64 does the formatting, so formats are
+// checked as C99 formats there too, not as the system printf's.
+#ifdef __MINGW32__
+#define RAWSTATS_PRINTF(fmt_index, first_arg) __attribute__((format(gnu_printf, fmt_index, first_arg)))
+#else
 #define RAWSTATS_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
+#endif
 
 // Text assembled in memory, so that a whole table or record line can be
 // appended to its report file with a single write.
