@@ -152,7 +152,7 @@ bool write_file(const fs::path& path, const std::string& text)
     const fs::file_status status = fs::status(path, ec);
     if (status.type() != fs::file_type::not_found && status.type() != fs::file_type::regular)
         return false;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
     if (!file)
         return false;
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();

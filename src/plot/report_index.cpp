@@ -26,7 +26,7 @@ bool index_report(const std::filesystem::path& path, const std::string& name, st
     }
     std::unordered_map<std::string, size_t> source_ids;
     TableReader reader(name, kinds, TableReader::Depth::outline);
-    LineReader lines(file.get(), 0, 1);
+    LineReader lines(file.stream(), 0, 1);
     auto note = [&](TableReader::Event event) {
         if (event == TableReader::Event::skipped) {
             if (index.warnings.size() < max_warnings)
@@ -58,7 +58,7 @@ bool load_table(const ReportIndex& index, const TableEntry& entry, ReportTable& 
     const TableKind kinds[] = {entry.kind};
     TableReader reader(index.name, kinds, TableReader::Depth::rows);
     if (file.state() == ReportFile::State::open) {
-        LineReader lines(file.get(), entry.offset, entry.line);
+        LineReader lines(file.stream(), entry.offset, entry.line);
         Line line;
         TableReader::Event event = TableReader::Event::none;
         while (event == TableReader::Event::none && lines.next(line))

@@ -23,21 +23,15 @@ ReportFile::ReportFile(const std::filesystem::path& path)
         state_ = ec ? State::unreadable : State::not_regular;
         return;
     }
-    file_ = std::fopen(path.c_str(), "rb");
-    state_ = file_ ? State::open : State::unreadable;
+    stream_.open(path, std::ios::binary);
+    state_ = stream_.is_open() ? State::open : State::unreadable;
 }
 
-ReportFile::~ReportFile()
-{
-    if (file_)
-        std::fclose(file_);
-}
-
-LineReader::LineReader(std::FILE* file, uint64_t offset, int first_number)
+LineReader::LineReader(std::ifstream& file, uint64_t offset, int first_number)
     : file_(file), offset_(offset), number_(first_number)
 {
     buffer_.resize(chunk);
-    if (offset > 0 && std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
+    if (offset > 0 && !file_.seekg(static_cast<std::streamoff>(offset)))
         failed_ = true;
 }
 
@@ -46,10 +40,11 @@ bool LineReader::refill()
     if (at_end_ || failed_)
         return false;
     begin_ = 0;
-    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    file_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    end_ = static_cast<size_t>(file_.gcount());
     if (end_ == 0) {
         at_end_ = true;
-        failed_ = std::ferror(file_) != 0;
+        failed_ = file_.bad();
     }
     return end_ > 0;
 }

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -29,22 +29,19 @@ public:
     enum class State { open, missing, not_regular, unreadable };
 
     explicit ReportFile(const std::filesystem::path& path);
-    ~ReportFile();
-    ReportFile(const ReportFile&) = delete;
-    ReportFile& operator=(const ReportFile&) = delete;
 
     State state() const { return state_; }
-    std::FILE* get() const { return file_; }
+    std::ifstream& stream() { return stream_; }
 
 private:
-    std::FILE* file_ = nullptr;
+    std::ifstream stream_;  // offsets in 64 bits on every system
     State state_ = State::missing;
 };
 
 class LineReader {
 public:
     // Reads from the byte offset on; the line there gets the number given.
-    LineReader(std::FILE* file, uint64_t offset, int first_number);
+    LineReader(std::ifstream& file, uint64_t offset, int first_number);
 
     // The next line; false at the end of the file or on a read error.
     bool next(Line& line);
@@ -53,7 +50,7 @@ public:
 private:
     bool refill();
 
-    std::FILE* file_;
+    std::ifstream& file_;
     std::string buffer_;
     size_t begin_ = 0;
     size_t end_ = 0;

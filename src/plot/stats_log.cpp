@@ -120,7 +120,7 @@ bool StatsRecords::read(const std::filesystem::path& path, const std::string& na
                   (file.state() == ReportFile::State::not_regular ? " is not a regular file; skipped." : " cannot be read; skipped.");
         return false;
     }
-    LineReader lines(file.get(), 0, 1);
+    LineReader lines(file.stream(), 0, 1);
     Line line;
     while (lines.next(line)) {
         StatsRecord r;
