@@ -9,5 +9,5 @@ int main(int argc, char** argv)
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
-    return plot::reportplot_main(args, stdout);
+    return plot::reportplot_main(args, stdout, stderr);
 }

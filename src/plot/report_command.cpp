@@ -1,15 +1,16 @@
 #include "plot/report_command.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 
+#include "plot/report_index.h"
+#include "plot/report_page.h"
 #include "plot/report_plots.h"
-#include "plot/report_tables.h"
+#include "plot/stats_log.h"
 #include "plot/svg_plot.h"
+#include "reports/report_texts.h"
 
 namespace plot {
 
@@ -20,7 +21,7 @@ namespace fs = std::filesystem;
 const char* const usage_text =
     "Usage: reportplot [-d DIR] [-o OUTDIR] [--all] [--nth K] [--linear-y] [--ev] [--dc] [--detrend] [--data]\n"
     "Draws the tables of the report files in DIR (default: the current directory) as SVG plots\n"
-    "in OUTDIR (default: ./plots), with an index.html that lists them.\n"
+    "in OUTDIR (default: ./plots), with an index.html that shows them by run.\n"
     "  --all       every table, numbered by its position in its file\n"
     "  --nth K     the K-th table of each kind from the end (default 1, the last)\n"
     "  --linear-y  histogram counts on a linear axis\n"
@@ -88,179 +89,157 @@ std::optional<std::string> parse_options(const std::vector<std::string>& args, O
     return std::nullopt;
 }
 
-struct Report {
-    const char* name;
-    std::vector<TableKind> kinds;
-    ParsedReport parsed;
-    bool present = false;
-};
-
-// The plots, in the order they are written and listed.
+// The plots, in the order they are listed; report indexes the reports below.
 struct Output {
     const char* stem;
-    size_t report;  // index into the reports
+    size_t report;
     TableKind kind;
     std::optional<TableKind> partner;  // the other direction of a row/column pair
 };
 
-struct Job {
-    std::string stem;
-    const ReportTable* table = nullptr;
-    const StatsRecord* fit = nullptr;
+constexpr TableKind hist_kinds[] = {TableKind::histogram, TableKind::normality};
+constexpr TableKind profile_kinds[] = {TableKind::profile_row, TableKind::profile_col};
+constexpr TableKind spectrum_kinds[] = {TableKind::ft_row,    TableKind::ft_col,  TableKind::multi_row,
+                                        TableKind::multi_col, TableKind::acf_row, TableKind::acf_col};
+
+const Output outputs[] = {
+    {"quorva-hist", 0, TableKind::histogram, std::nullopt},
+    {"quorva-normality", 0, TableKind::normality, std::nullopt},
+    {"veldix-hist", 1, TableKind::histogram, std::nullopt},
+    {"veldix-normality", 1, TableKind::normality, std::nullopt},
+    {"profile-row", 2, TableKind::profile_row, TableKind::profile_col},
+    {"profile-col", 2, TableKind::profile_col, TableKind::profile_row},
+    {"fdft-row", 3, TableKind::ft_row, TableKind::ft_col},
+    {"fdft-col", 3, TableKind::ft_col, TableKind::ft_row},
+    {"mdft-row", 3, TableKind::multi_row, TableKind::multi_col},
+    {"mdft-col", 3, TableKind::multi_col, TableKind::multi_row},
+    {"acf-row", 3, TableKind::acf_row, TableKind::acf_col},
+    {"acf-col", 3, TableKind::acf_col, TableKind::acf_row},
 };
 
-// Reads a whole file; nothing when it does not exist, an error when it
-// exists but cannot be read.
-bool read_whole(const fs::path& path, std::string& text, bool& present)
+struct Job {
+    std::string stem;
+    size_t report = 0;
+    size_t entry = 0;  // into the report's index
+    bool with_fit = false;
+    std::optional<ReportTable> table;  // once read
+};
+
+// The tables an output may draw, in file order: all of its kind; with a
+// partner kind, those that belong to a row/column pair, so that with --nth
+// both plots of a pair come from one run.
+std::vector<size_t> candidates(const ReportIndex& index, const Output& o, bool all)
+{
+    std::vector<size_t> list;
+    if (o.partner && !all) {
+        const bool row = is_row_kind(o.kind);
+        for (const TablePair& p : pair_tables(index, row ? o.kind : *o.partner, row ? *o.partner : o.kind))
+            if (const size_t t = row ? p.row : p.col; t != SIZE_MAX)
+                list.push_back(t);
+    } else {
+        for (size_t i = 0; i < index.tables.size(); ++i)
+            if (index.tables[i].kind == o.kind)
+                list.push_back(i);
+    }
+    return list;
+}
+
+// Writes a whole output file; never into anything but a regular file (a
+// named pipe in its place would wait for a reader).
+bool write_file(const fs::path& path, const std::string& text)
 {
     std::error_code ec;
-    present = fs::exists(path, ec);
-    if (!present)
-        return true;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const fs::file_status status = fs::status(path, ec);
+    if (status.type() != fs::file_type::not_found && status.type() != fs::file_type::regular)
         return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-bool write_whole(const fs::path& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
+    if (!file)
         return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    return !out.fail();
-}
-
-std::vector<const ReportTable*> tables_of(const ParsedReport& r, TableKind kind)
-{
-    std::vector<const ReportTable*> out;
-    for (const ReportTable& t : r.tables)
-        if (t.kind == kind)
-            out.push_back(&t);
-    return out;
-}
-
-// The K-th table of a kind from the end; with a partner kind, the K-th of
-// the row/column pairs that hold this kind, so both plots come from one run.
-const ReportTable* pick(const ParsedReport& r, const Output& o, long nth)
-{
-    if (!o.partner) {
-        const std::vector<const ReportTable*> list = tables_of(r, o.kind);
-        return nth <= static_cast<long>(list.size()) ? list[list.size() - static_cast<size_t>(nth)] : nullptr;
-    }
-    const bool row = is_row_kind(o.kind);
-    const std::vector<TablePair> pairs = pair_tables(r.tables, row ? o.kind : *o.partner, row ? *o.partner : o.kind);
-    std::vector<const ReportTable*> list;
-    for (const TablePair& p : pairs)
-        if (const ReportTable* t = row ? p.row : p.col)
-            list.push_back(t);
-    return nth <= static_cast<long>(list.size()) ? list[list.size() - static_cast<size_t>(nth)] : nullptr;
-}
-
-std::string index_html(const std::vector<Job>& jobs, bool data)
-{
-    std::ostringstream html;
-    html << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Report plots</title>\n"
-            "<style>\nbody { font-family: sans-serif; margin: 1.5em; }\nsection { margin-bottom: 2.5em; }\n"
-            "h2 { font-size: 1.05em; margin: 0 0 0.3em 0; }\n"
-            "p.source { font-family: monospace; margin: 0 0 0.6em 0; }\n"
-            "img { max-width: 100%; height: auto; border: 1px solid #cccccc; }\n</style>\n</head>\n<body>\n"
-            "<h1>Report plots</h1>\n";
-    for (const Job& j : jobs) {
-        const std::string svg = j.stem + ".svg";
-        html << "<section id=\"" << j.stem << "\">\n<h2><a href=\"" << svg << "\">" << svg << "</a></h2>\n"
-             << "<p class=\"source\">" << xml_text(j.table->title_line) << "<br>" << xml_text(j.table->report)
-             << " line " << j.table->line;
-        if (data)
-            html << " [<a href=\"" << j.stem << ".tsv\">data</a>]";
-        html << "</p>\n<img src=\"" << svg << "\" alt=\"" << xml_text(table_title(j.table->kind)) << "\">\n</section>\n";
-    }
-    html << "</body>\n</html>\n";
-    return html.str();
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
 }
 
 }  // namespace
 
-int reportplot_main(const std::vector<std::string>& args, std::FILE* console)
+int reportplot_main(const std::vector<std::string>& args, std::FILE* console, std::FILE* errors)
 {
     Options options;
+    int status = status_plots_written;
+    auto finish = [&](int result) {
+        // A report nobody can read is not a success.
+        if ((std::fflush(console) != 0 || std::ferror(console)) && result == status_plots_written) {
+            std::fputs("Error:  reportplot cannot write its messages to the console.\n", errors);
+            result = status_write_failed;
+        }
+        return result;
+    };
     if (const auto error = parse_options(args, options)) {
         std::fprintf(console, "Error:  %s\n%s", error->c_str(), usage_text);
-        return status_no_table;
+        return finish(status_no_table);
     }
     if (options.help) {
         std::fputs(usage_text, console);
-        return status_plots_written;
+        return finish(status_plots_written);
     }
-
-    std::vector<Report> reports = {
-        {"HQUORVA.CSV", {TableKind::histogram, TableKind::normality}, {}, false},
-        {"HVELDIX.CSV", {TableKind::histogram, TableKind::normality}, {}, false},
-        {"RCDN.CSV", {TableKind::profile_row, TableKind::profile_col}, {}, false},
-        {"DFT.CSV",
-         {TableKind::ft_row, TableKind::ft_col, TableKind::multi_row, TableKind::multi_col, TableKind::acf_row,
-          TableKind::acf_col},
-         {},
-         false},
-    };
     const fs::path dir(options.dir);
-    for (Report& r : reports) {
-        std::string text;
-        if (!read_whole(dir / r.name, text, r.present)) {
-            std::fprintf(console, "Warning:  cannot read %s.\n", (dir / r.name).string().c_str());
-            continue;
-        }
-        if (!r.present)
-            continue;
-        r.parsed = parse_report(r.name, text, r.kinds);
-        for (const std::string& w : r.parsed.warnings)
-            std::fprintf(console, "%s\n", w.c_str());
-    }
-    // The statistics logs, for the histogram-derived figures of normality curves.
-    std::vector<StatsRecord> stats[2];
-    const char* const stats_names[2] = {"QUORVA.CSV", "VELDIX.CSV"};
-    for (size_t i = 0; i < 2; ++i) {
-        std::string text;
-        bool present = false;
-        if (!read_whole(dir / stats_names[i], text, present))
-            std::fprintf(console, "Warning:  cannot read %s.\n", (dir / stats_names[i]).string().c_str());
-        else if (present)
-            stats[i] = parse_stats_log(text);
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        std::fprintf(console, "Error:  %s is not a directory.\n", options.dir.c_str());
+        return finish(status_no_table);
     }
 
-    const Output outputs[] = {
-        {"quorva-hist", 0, TableKind::histogram, std::nullopt},
-        {"quorva-normality", 0, TableKind::normality, std::nullopt},
-        {"veldix-hist", 1, TableKind::histogram, std::nullopt},
-        {"veldix-normality", 1, TableKind::normality, std::nullopt},
-        {"profile-row", 2, TableKind::profile_row, TableKind::profile_col},
-        {"profile-col", 2, TableKind::profile_col, TableKind::profile_row},
-        {"fdft-row", 3, TableKind::ft_row, TableKind::ft_col},
-        {"fdft-col", 3, TableKind::ft_col, TableKind::ft_row},
-        {"mdft-row", 3, TableKind::multi_row, TableKind::multi_col},
-        {"mdft-col", 3, TableKind::multi_col, TableKind::multi_row},
-        {"acf-row", 3, TableKind::acf_row, TableKind::acf_col},
-        {"acf-col", 3, TableKind::acf_col, TableKind::acf_row},
-    };
+    using namespace report_texts;
+    const std::pair<const char*, std::span<const TableKind>> report_files[] = {
+        {quorva_hist_log, hist_kinds}, {veldix_hist_log, hist_kinds}, {profile_log, profile_kinds},
+        {spectrum_log, spectrum_kinds}};
+    std::vector<ReportIndex> reports(4);
+    for (size_t r = 0; r < 4; ++r) {
+        index_report(dir / report_files[r].first, report_files[r].first, report_files[r].second, reports[r]);
+        for (const std::string& w : reports[r].warnings)
+            std::fprintf(console, "%s\n", w.c_str());
+        if (reports[r].warnings_left_out > 0)
+            std::fprintf(console, "Warning:  %s: %zu more tables skipped.\n", report_files[r].first,
+                         reports[r].warnings_left_out);
+    }
+    // The statistics logs: the histogram-derived figures of the normality
+    // curves, the SDs of the white-noise levels of the spectra.
+    StatsRecords records[2];
+    const char* const stats_names[2] = {quorva_stats_log, veldix_stats_log};
+    for (size_t i = 0; i < 2; ++i) {
+        std::string warning;
+        if (!records[i].read(dir / stats_names[i], stats_names[i], warning))
+            std::fprintf(console, "%s\n", warning.c_str());
+    }
+
     std::vector<Job> jobs;
     for (const Output& o : outputs) {
-        const ParsedReport& parsed = reports[o.report].parsed;
-        std::vector<const ReportTable*> chosen;
-        if (options.all) {
-            chosen = tables_of(parsed, o.kind);
-        } else if (const ReportTable* t = pick(parsed, o, options.nth)) {
-            chosen.push_back(t);
-        }
-        for (const ReportTable* t : chosen) {
+        const ReportIndex& index = reports[o.report];
+        auto job_for = [&](size_t entry) {
             Job job;
-            job.stem = options.all ? std::string(o.stem) + "-" + std::to_string(t->position) : o.stem;
-            job.table = t;
-            if (o.kind == TableKind::normality)
-                job.fit = find_fit_record(stats[o.report], t->source);
-            jobs.push_back(std::move(job));
+            job.stem = options.all ? std::string(o.stem) + "-" + std::to_string(index.tables[entry].position) : o.stem;
+            job.report = o.report;
+            job.entry = entry;
+            job.with_fit = o.kind == TableKind::normality;
+            return job;
+        };
+        const std::vector<size_t> list = candidates(index, o, options.all);
+        if (options.all) {
+            for (const size_t entry : list)
+                jobs.push_back(job_for(entry));
+            continue;
+        }
+        long found = 0;
+        for (size_t k = list.size(); k-- > 0;) {
+            Job job = job_for(list[k]);
+            std::string warning;
+            if (!load_table(index, index.tables[list[k]], job.table.emplace(), warning)) {
+                std::fprintf(console, "%s\n", warning.c_str());
+                continue;
+            }
+            if (++found == options.nth) {
+                jobs.push_back(std::move(job));
+                break;
+            }
         }
     }
     if (jobs.empty()) {
@@ -269,42 +248,67 @@ int reportplot_main(const std::vector<std::string>& args, std::FILE* console)
                          options.nth);
         else
             std::fprintf(console, "Error:  no complete report table found in %s.\n", options.dir.c_str());
-        return status_no_table;
+        return finish(status_no_table);
     }
 
     const fs::path outdir(options.outdir);
-    std::error_code ec;
     fs::create_directories(outdir, ec);
     if (!fs::is_directory(outdir, ec)) {
         std::fprintf(console, "Error:  cannot create the directory %s.\n", outdir.string().c_str());
-        return status_write_failed;
+        return finish(status_write_failed);
     }
-    int status = status_plots_written;
-    std::vector<Job> written;
-    for (const Job& j : jobs) {
+    // Each table is read again, drawn and let go; in file order, so that
+    // each report file is read from front to back.
+    std::vector<size_t> order(jobs.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return std::make_pair(jobs[a].report, jobs[a].entry) < std::make_pair(jobs[b].report, jobs[b].entry);
+    });
+    std::vector<std::optional<PagePlot>> page(jobs.size());
+    for (const size_t i : order) {
+        Job& j = jobs[i];
+        const ReportIndex& index = reports[j.report];
+        std::string warning;
+        if (!j.table && !load_table(index, index.tables[j.entry], j.table.emplace(), warning)) {
+            std::fprintf(console, "%s\n", warning.c_str());
+            continue;
+        }
+        ReportTable table = std::move(*j.table);
+        j.table.reset();
+        const StatsRecord* record = nullptr;
+        for (size_t s = 0; s < 2 && record == nullptr; ++s)
+            if (j.report == 3 || j.report == s)  // the histogram logs: their own program's log
+                record = records[s].find(table.source, j.with_fit);
+        const Figure figure = report_figure(table, record, options.plot);
         const fs::path svg = outdir / (j.stem + ".svg");
-        if (!write_whole(svg, render_svg(report_figure(*j.table, j.fit, options.plot)))) {
+        if (!write_file(svg, render_svg(figure))) {
             std::fprintf(console, "Error:  cannot write %s.\n", svg.string().c_str());
             status = status_write_failed;
             continue;
         }
         if (options.data) {
             const fs::path tsv = outdir / (j.stem + ".tsv");
-            if (!write_whole(tsv, table_tsv(*j.table))) {
+            if (!write_file(tsv, table_tsv(table))) {
                 std::fprintf(console, "Error:  cannot write %s.\n", tsv.string().c_str());
                 status = status_write_failed;
             }
         }
-        written.push_back(j);
+        page[i] = PagePlot{j.stem, table_title(table.kind), table.report, table.line, table.source,
+                           figure.width,  figure.height,         options.data};
     }
+    std::vector<PagePlot> written;
+    for (std::optional<PagePlot>& p : page)
+        if (p)
+            written.push_back(std::move(*p));
     const fs::path index = outdir / "index.html";
-    if (!write_whole(index, index_html(written, options.data))) {
+    if (!write_file(index, report_page(written, options.dir))) {
         std::fprintf(console, "Error:  cannot write %s.\n", index.string().c_str());
-        return status_write_failed;
+        return finish(status_write_failed);
     }
-    std::fprintf(console, "%zu plot%s drawn, listed in %s\n", written.size(), written.size() == 1 ? "" : "s",
+    std::fprintf(console, "%zu plot%s drawn, shown in %s\n", written.size(), written.size() == 1 ? "" : "s",
                  index.string().c_str());
-    return status;
+    return finish(status);
 }
 
 }  // namespace plot

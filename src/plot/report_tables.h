@@ -1,12 +1,14 @@
-// Reading the tables back out of the report files that quorva and veldix
-// append to: the histogram logs, RCDN.CSV and DFT.CSV, and the records of the
-// statistics logs.
+// The tables that quorva and veldix append to their report files, read back
+// line by line: the histogram logs, RCDN.CSV and DFT.CSV.
 #pragma once
 
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "plot/report_lines.h"
 
 namespace plot {
 
@@ -27,6 +29,7 @@ const char* table_title(TableKind kind);
 // The tables of the row direction: average-row profile and spectra along rows.
 bool is_row_kind(TableKind kind);
 bool is_spectrum_kind(TableKind kind);  // the -F and -M tables and the autocorrelations
+size_t column_count(TableKind kind);
 
 // What a title line says after its title text:
 // ", file NAME[ - NAME2], Window WxH at X=x Y=y".
@@ -47,62 +50,69 @@ bool parse_title_line(std::string_view line, std::span<const TableKind> kinds, T
 
 struct ReportTable {
     TableKind kind = TableKind::histogram;
-    std::string report;     // the report file's name, e.g. "DFT.CSV"
-    int line = 0;           // line number of the title, from 1
-    int position = 0;       // among all titles of its file, from 1
-    std::string title_line; // without its end of line
+    std::string report;      // the report file's name, e.g. "DFT.CSV"
+    int line = 0;            // line number of the title, from 1
+    int position = 0;        // among all titles of its file, from 1
+    std::string title_line;  // without its end of line
     TableSource source;
-    std::vector<std::vector<std::string>> cells;  // per row, blanks trimmed
-    std::vector<std::vector<double>> values;      // the same cells as numbers ("nan" is NaN)
-    // Spectrum tables: the figures of the RMS line, G, R, G1, B, G2, as text.
+    // The cells as numbers ("nan" is NaN), row by row, column_count(kind) to a row.
+    std::vector<double> values;
+    // The cells of each row as written, blanks trimmed, joined by tabs.
+    std::vector<std::string> rows;
+    // Spectrum tables: the figures of the RMS line, G, R, G1, B, G2, as written.
     std::vector<std::string> rms;
+
+    size_t row_count() const { return rows.size(); }
+    double at(size_t row, size_t column) const { return values[row * column_count(kind) + column]; }
+    // A cell as written.
+    std::string_view cell(size_t row, size_t column) const;
 };
 
-struct ParsedReport {
-    std::vector<ReportTable> tables;     // the complete ones, in file order
-    std::vector<std::string> warnings;   // "Warning:  ..." lines, one per table skipped
+// Finds the complete tables of the given kinds among the lines of a report
+// file. A table cut off (by the end of the file or by a line that does not
+// belong to it) or out of shape is skipped with a warning that names the file
+// and the line.
+//
+// Two ways of reading: `rows` checks and keeps every row; `outline` checks a
+// table's title, header, length and end only, which is all the first reading
+// of a large file can afford, and leaves its rows to the reading that draws it.
+class TableReader {
+public:
+    enum class Event { none, complete, skipped };
+    enum class Depth { outline, rows };
+
+    TableReader(std::string report, std::span<const TableKind> kinds, Depth depth);
+    ~TableReader();
+    TableReader(const TableReader&) = delete;
+    TableReader& operator=(const TableReader&) = delete;
+
+    Event feed(const Line& line);
+    Event finish();  // the end of the file
+
+    // After complete: the table (its rows when they are read) and the byte
+    // offset of its title line.
+    ReportTable& table();
+    uint64_t table_offset() const;
+    // After skipped.
+    const std::string& warning() const { return warning_; }
+
+private:
+    struct Pending;
+    // The pending table is skipped: cut off at the line (0: by the end of the
+    // file), or out of shape there.
+    Event cut_off(int at_line, bool shape = false);
+    Event outline_row(const Line& line);
+    Event complete();
+
+    std::string report_;
+    std::vector<TableKind> kinds_;
+    Depth depth_;
+    int titles_ = 0;
+    bool reading_ = false;  // a table is pending
+    std::unique_ptr<Pending> pending_;
+    std::unique_ptr<Pending> done_;
+    TableSource title_source_;  // kept from line to line, so that a line costs no allocation
+    std::string warning_;
 };
-
-// Finds the tables of the given kinds in a report file's text. A table cut off
-// (by the end of the file or by a line that does not belong to it) or out of
-// shape is skipped with a warning that names the file and the line.
-ParsedReport parse_report(std::string_view report_name, std::string_view text, std::span<const TableKind> kinds);
-
-// One record line of a statistics log.
-struct StatsRecord {
-    int line = 0;
-    std::string files;  // "NAME" or "NAME minus NAME2"
-    long width = 0;
-    long height = 0;
-    long x = 0;
-    long y = 0;
-    bool from_hist = false;
-    // Histogram-derived averages and SDs of Red, Green, Blue, as numbers and as written.
-    double hist_ave[3] = {0, 0, 0};
-    double hist_sd[3] = {0, 0, 0};
-    std::string hist_ave_text[3];
-    std::string hist_sd_text[3];
-};
-
-// The complete record lines of a statistics log; heading lines and lines of
-// another form are passed over.
-std::vector<StatsRecord> parse_stats_log(std::string_view text);
-
-// Whether a record and a table title describe the same files and window.
-bool same_source(const TableSource& source, const StatsRecord& record);
-
-// The last record of the same files and window with histogram-derived
-// figures, or null.
-const StatsRecord* find_fit_record(const std::vector<StatsRecord>& records, const TableSource& source);
-
-// The row and column tables of one run: paired by identical source text, the
-// i-th row table of a source with the i-th column table of the same source,
-// so that runs interleaving whole tables still pair up. Either may be null.
-struct TablePair {
-    const ReportTable* row = nullptr;
-    const ReportTable* col = nullptr;
-};
-// In the order of each pair's first table.
-std::vector<TablePair> pair_tables(const std::vector<ReportTable>& tables, TableKind row_kind, TableKind col_kind);
 
 }  // namespace plot

@@ -1,0 +1,256 @@
+// The figures made from report tables: what each series holds, what is left
+// out and said in a note, the levels white noise gives, and texts that keep
+// clear of each other and of the data in every kind of plot.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "plot/report_plots.h"
+#include "plot/report_text.h"
+#include "program_profiles.h"
+#include "raw_writer.h"
+
+using namespace plot;
+using namespace plot_test;
+
+namespace {
+
+const double pi = 3.14159265358979323846;
+
+ReportTable table_of(const std::string& text, std::span<const TableKind> kinds, size_t index = 0)
+{
+    const std::vector<ReportTable> t = read_tables(text, kinds);
+    EXPECT_GT(t.size(), index);
+    return t.size() > index ? t[index] : ReportTable{};
+}
+
+const Series* named(const Figure& f, const std::string& start)
+{
+    for (const Series& s : f.axes.series)
+        if (s.name.rfind(start, 0) == 0)
+            return &s;
+    return nullptr;
+}
+
+bool has_note(const Figure& f, const std::string& start)
+{
+    for (const std::string& n : f.notes)
+        if (n.rfind(start, 0) == 0)
+            return true;
+    return false;
+}
+
+StatsRecord record_of(const std::string& line)
+{
+    StatsRecord r;
+    r.log = "QUORVA.CSV";
+    r.line = 3;
+    EXPECT_TRUE(parse_stats_record(line, r)) << line;
+    return r;
+}
+
+}  // namespace
+
+TEST(WhiteNoise, LevelsOfTheAutocorrelationAndTheSpectra)
+{
+    EXPECT_DOUBLE_EQ(white_acf_percent(64, 0), 98.4375);
+    EXPECT_DOUBLE_EQ(white_acf_percent(64, 3), -1.5625);
+    EXPECT_DOUBLE_EQ(white_dft_magnitude(10, 64, 1), 10 * std::sqrt(pi) / 16);  // sd sqrt(pi / 4n)
+    EXPECT_DOUBLE_EQ(white_dft_magnitude(10, 64, 31), 10 * std::sqrt(pi) / 16);
+    EXPECT_DOUBLE_EQ(white_dft_magnitude(10, 64, 32), 10 * std::sqrt(2 / (64 * pi)));  // the real coefficient
+    EXPECT_DOUBLE_EQ(white_dft_magnitude(10, 63, 31), 10 * std::sqrt(pi / (4 * 63.0)));  // no real one when n is odd
+    EXPECT_TRUE(std::isnan(white_dft_magnitude(10, 64, 0)));
+    EXPECT_TRUE(std::isnan(white_dft_magnitude(10, 64, 33)));
+}
+
+// The levels against what quorva measures on white noise: its -M and -A
+// tables of a synthetic frame and of a pair, the SDs of its record.
+TEST(WhiteNoise, TheLevelsAreWhatTheProgramsMeasure)
+{
+    const ScratchDir dir;
+    rawgen::Content c;
+    for (auto& p : c.plane) {
+        p.level = 1000;
+        p.noise_sd = 40;
+    }
+    for (const uint64_t seed : {1, 2}) {
+        c.seed = seed;
+        rawgen::write_file("W" + std::to_string(seed) + ".NEF", rawgen::make_nef(rawgen::make_image(600, 300, c)));
+    }
+    for (const char* second : {"", "W2"}) {
+        SCOPED_TRACE(second);
+        std::vector<std::string> args = {"W1", "-M", "-L", "-W512", "-H256"};
+        if (*second)
+            args.insert(args.begin() + 1, second);
+        ASSERT_EQ(run_captured(quorva_profile(), args).status, 0);
+        args[*second ? 2 : 1] = "-A";
+        ASSERT_EQ(run_captured(quorva_profile(), args).status, 0);
+        const std::vector<ReportTable> t = read_tables(dir.read("DFT.CSV"), spectrum_kinds);
+        ASSERT_EQ(t.size(), 4u);
+        std::string log = dir.read("QUORVA.CSV");
+        log = log.substr(log.rfind('\n', log.size() - 2) + 1);
+        const StatsRecord r = record_of(log.substr(0, log.size() - 1));
+        // Row table: planes of 256 samples, G of 512; the mean over the
+        // frequencies inside (0, n/2) and over the lags above 0.
+        const double sd = r.sd[1] * (*second ? std::sqrt(2.0) : 1.0);
+        double g1 = 0, acf = 0;
+        size_t n = 0, lags = 0;
+        for (size_t i = 0; i < t[0].row_count(); ++i)
+            if (t[0].at(i, 4) > 0 && t[0].at(i, 4) < 128) {
+                g1 += t[0].at(i, 6);
+                ++n;
+            }
+        for (size_t i = 0; i < t[2].row_count(); ++i)
+            if (t[2].at(i, 4) > 0) {
+                acf += t[2].at(i, 6);
+                ++lags;
+            }
+        EXPECT_NEAR(g1 / n, white_dft_magnitude(sd, 256, 1), 0.02 * white_dft_magnitude(sd, 256, 1));
+        // Scatter of the means: about 0.4 % and 0.05 (the frames are the same on every run).
+        EXPECT_NEAR(acf / lags, white_acf_percent(256, 1), 0.15);
+        std::filesystem::remove("DFT.CSV");
+    }
+}
+
+TEST(HistogramPlot, EmptyPlanesAndOuterCountsAreNotesCountsOfZeroStandOnTheFloor)
+{
+    // R and B all below the range (a flat frame), G1 and G2 in bins of 20 from 3700.
+    const ReportTable t = table_of(histogram_text(source("F.NEF - G.NEF", 200, 200, 4, 4), 3700, 20,
+                                                  {{500, 0, 500, 0}, {0, 3, 0, 0}, {0, 40, 0, 7}, {0, 0, 0, 9}, {0, 2, 0, 1}}),
+                                   hist_kinds);
+    const Figure f = histogram_figure(t, {});
+    ASSERT_EQ(f.axes.series.size(), 2u);
+    EXPECT_EQ(f.axes.series[0].name, "G1");
+    EXPECT_EQ(f.axes.series[1].x, (std::vector<double>{3700, 3720, 3740, 3760}));
+    EXPECT_EQ(f.notes, (std::vector<std::string>{
+                           "No counts from 3700 to 3759 in R and B.",
+                           "Outside the range: below 3700 R 500, B 500; from 3760 up G1 2, G2 1.",
+                           "The histogram counts the first file's samples only."}));
+    // G2's empty first bin stands on the bottom of the log axis; the range is the bins'.
+    const Drawing d = draw_figure(f);
+    EXPECT_LE(d.x.lo, 3700);
+    EXPECT_GE(d.x.hi, 3760);
+    EXPECT_NEAR(d.data.back().front().y, d.area.bottom(), 1e-9);
+    EXPECT_GT(d.x.lo, 3690);  // not widened to a whole tick step
+}
+
+TEST(NormalityPlot, ScoresAtTheUpperEdgeOfTheirBinsOnTheScaleOfTheFit)
+{
+    // Bins of 13: rows DN 0, 1, 14, 27 ...; a normal of average 60, SD 20
+    // sampled at the upper edges j x 13 + 1, Red and Blue counted as they are
+    // given (-O: DN / 1.125, DN / 1.16). Repeats and the sweep's start (-6,
+    // below the first sample) are no points.
+    const double edge[] = {1, 14, 27, 40, 53, 66, 79, 92, 105, 118, 131};
+    auto table = [&](double red_scale, double blue_scale) {
+        std::string text = "Normality curves" + source("D.NEF", 200, 200, 4, 4) +
+                           "  DN,      Red,       Green,        Blue,  (SD's above Ave.)\n";
+        for (size_t j = 0; j < 11; ++j)
+            text += format("%4d, %10.3f, %10.3f, %10.3f\n", j == 0 ? 0 : static_cast<int>(edge[j - 1]),
+                           j == 0 ? -6.0 : (edge[j] * red_scale - 60) / 20, (edge[j == 10 ? 9 : j] - 60) / 20,
+                           (edge[j] * blue_scale - 60) / 20);
+        return table_of(text + "\n", hist_kinds);
+    };
+    const StatsRecord fit = record_of(" 60.00, 60.00, 60.00,20.00,20.00,20.00, 0.0, 0.0, From Hist:,  60.00, "
+                                      "60.00, 60.00, 20.00, 20.00, 20.00, D.NEF, w200, h200, x4, y4");
+    const ReportTable compressed = table(1.125, 1.16);
+    for (const bool fitted : {false, true}) {
+        const Figure f = normality_figure(compressed, fitted ? &fit : nullptr);
+        const Series* green = named(f, "Green");
+        const Series* red = named(f, "Red");
+        ASSERT_TRUE(green && red);
+        EXPECT_EQ(green->x, std::vector<double>(edge, edge + 10));  // the last bin repeats the score
+        ASSERT_EQ(red->x.size(), 10u);                              // the first is at -6
+        EXPECT_DOUBLE_EQ(red->x[0], fitted ? 14 * 1.125 : 14);       // on the fit's scale when there is one
+        EXPECT_EQ(has_note(f, "Counted with -O"), fitted);
+        EXPECT_EQ(has_note(f, "No fitted lines"), !fitted);
+        if (fitted) {
+            const Series* line = named(f, "Blue fit: ave 60.00, SD 20.00");
+            ASSERT_NE(line, nullptr);
+            for (size_t i = 0; i < 2; ++i)  // on z = (DN - ave) / SD
+                EXPECT_NEAR(line->y[i], (line->x[i] - 60) / 20, 1e-12);
+        }
+    }
+    EXPECT_FALSE(has_note(normality_figure(table(1, 1), &fit), "Counted with -O"));
+    // The worked example of -K25 -O is recognised.
+    const std::string log = example("03-quorva-dark-k-o-debug", "QUORVA.CSV");
+    const StatsRecord real = record_of(log.substr(log.rfind('\n', log.size() - 2) + 1, log.size() - log.rfind('\n', log.size() - 2) - 2));
+    EXPECT_TRUE(has_note(normality_figure(table_of(example("03-quorva-dark-k-o-debug", "HQUORVA.CSV"), hist_kinds), &real),
+                         "Counted with -O"));
+    // --data says where each score belongs.
+    const std::string tsv = table_tsv(compressed);
+    EXPECT_NE(tsv.find("DN\tRed\tGreen\tBlue\tDN_upper\n"), std::string::npos);
+    EXPECT_NE(tsv.find("\n14\t"), std::string::npos);
+    EXPECT_NE(tsv.find("\t27\n"), std::string::npos);  // the row of DN 14 belongs at 27
+}
+
+TEST(SpectrumPlot, ChannelsWithoutFillerAndTheWhiteNoiseLevelOfTheRun)
+{
+    // -F along the columns of a 8 x 8 window of a pair: every frequency; G
+    // beyond f = 4 is filler.
+    const ReportTable t = table_of(spectrum_text("Ave-column DFT coef mags", source("A.NEF - B.NEF", 8, 8, 0, 0), false, 0, 8,
+                                                 {{9, 5, 9, 9, 9, 9}, {4, 3, 2, 1, 2, 3}, {3, 0, 1, 1, 1, 1}}),
+                                   spectrum_kinds);
+    const StatsRecord r = record_of(" 1.00, 1.00, 1.00, 6.00, 8.00, 4.00, 0.0, 0.0, , , , , , , , A.NEF minus B.NEF, w8, h8, x0, y0");
+    for (const bool dc : {false, true}) {
+        PlotOptions o;
+        o.dc = dc;
+        const Figure f = spectrum_figure(t, &r, o);
+        const Series* g = named(f, "G (RMS");
+        ASSERT_NE(g, nullptr);
+        EXPECT_EQ(g->x, dc ? (std::vector<double>{0, 1 / 8.0, 2 / 8.0, 3 / 8.0, 4 / 8.0})
+                           : (std::vector<double>{1 / 8.0, 2 / 8.0, 3 / 8.0, 4 / 8.0}));
+        EXPECT_EQ(named(f, "B (RMS")->y, dc ? (std::vector<double>{9, 2, 1}) : (std::vector<double>{2, 1}));
+    }
+    // The SD of a profile value: the console's SD times the square root of 2
+    // (a pair), over the square root of the 4 column pairs averaged, with the
+    // rounding to tenths. Blue along the 4 row pairs: frequencies 1 and 2 (real).
+    const double blue = std::sqrt(4.0 * 4.0 * 2.0 / 4.0 + 0.01 / 12.0);
+    const Figure with_level = spectrum_figure(t, &r, {});
+    const Series* level = named(with_level, "B white noise");
+    ASSERT_NE(level, nullptr);
+    EXPECT_EQ(level->x, (std::vector<double>{1 / 8.0, 2 / 8.0}));
+    EXPECT_NEAR(level->y[0], blue * std::sqrt(pi / 16.0), 1e-12);
+    EXPECT_NEAR(level->y[1], blue * std::sqrt(2.0 / (4.0 * pi)), 1e-12);
+    EXPECT_TRUE(has_note(spectrum_figure(t, nullptr, {}), "No white-noise level"));
+}
+
+TEST(AcfPlot, ConnectedWithTheWhiteNoiseLevelAndLagZeroOffTheScale)
+{
+    // W = 16: G lags 0 .. 8, planes 0 .. 4 samples (0 .. 8 pixels).
+    const ReportTable t = table_of(spectrum_text("Ave. Row-ACF", source("A.TIF", 16, 8, 0, 0), true, 0, 16,
+                                                 {{94, -6, 88, 90, 91, 89}, {-7, 2, -12, -11, -13, -12}, {1, -8, 1, 2, 0, 1},
+                                                  {-7, 1, -15, -12, -13, -11}, {3, 0, 1, 2, 0, 1}}),
+                                   spectrum_kinds);
+    const Figure f = acf_figure(t);
+    const Series* g = named(f, "G (RMS");
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->kind, SeriesKind::line_markers);
+    EXPECT_EQ(g->x, (std::vector<double>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(named(f, "R (RMS")->x, (std::vector<double>{0, 2, 4, 6, 8}));
+    EXPECT_EQ(named(f, "G white noise")->y, (std::vector<double>{-6.25, -6.25}));
+    EXPECT_EQ(named(f, "R, G1, B, G2 white noise")->y, (std::vector<double>{-12.5, -12.5}));
+    // The lags above 0 reach -15 and 2: lag 0 (94) is off the scale and noted.
+    EXPECT_LT(f.axes.y.max, 10);
+    EXPECT_TRUE(has_note(f, "Lag 0, off the scale: G 94.000, R 88.000, G1 90.000, B 91.000, G2 89.000 (white noise: 93.75 and 87.50)"));
+}
+
+// Every kind of plot, from the worked examples: texts clear of each other and of the data.
+TEST(ReportFigures, TextsKeepClearInEveryKindOfPlot)
+{
+    const struct {
+        const char* run;
+        const char* report;
+        std::span<const TableKind> kinds;
+    } cases[] = {{"02-quorva-dark-pair", "HQUORVA.CSV", hist_kinds},      {"03-quorva-dark-k-o-debug", "HQUORVA.CSV", hist_kinds},
+                 {"07-veldix-odd-windows", "HVELDIX.CSV", hist_kinds},    {"04-quorva-profiles-ft", "RCDN.CSV", profile_kinds},
+                 {"04-quorva-profiles-ft", "DFT.CSV", spectrum_kinds},    {"05-quorva-multi-dft", "DFT.CSV", spectrum_kinds},
+                 {"06-quorva-acf-two-files", "DFT.CSV", spectrum_kinds}, {"10-veldix-acf-odd", "DFT.CSV", spectrum_kinds}};
+    const StatsRecord fit = record_of(" 41.60, 61.18, 31.93,27.69,37.77,22.51, 7.1, 0.0, From Hist:,  39.85, 59.84, "
+                                      "30.80, 30.08, 40.42, 24.64, DARK1.NEF, w200, h200, x4, y4");
+    for (const auto& c : cases)
+        for (const ReportTable& t : read_tables(example(c.run, c.report), c.kinds)) {
+            SCOPED_TRACE(std::string(c.run) + " " + table_title(t.kind));
+            const Figure f = report_figure(t, &fit, {});
+            expect_clear_layout(draw_figure(f), f.width, f.height);
+        }
+}
