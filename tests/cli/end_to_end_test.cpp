@@ -78,12 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
                         " Blue  ave 305.5, SD 0.00, SNR 305500.0, diff = -10.0\n\n",
                  {{"QUORVA.CSV", heading + " 95.50,295.50,305.50, 0.00, 7.07, 0.00, 0.0, 0.0, , , , , , , , "
                                            "A.NEF minus B.NEF, w8, h6, x0, y0\n"}}},
-        WholeRun{"same_file_twice", quorva_profile, {{"A.NEF", nef(4, 4, 7, 8, 9, 10)}}, {"a", "A.NEF"}, 0,
-                 d800 + " minus A.NEF\nImage 4x4, Window 4x4 at X=0 Y=0\n"
-                        " Red   ave   7.5, SD 0.00, SNR 7500.0, diff =   0.0\n"
-                        " Green ave   9.5, SD 0.00, SNR 9500.0, diff =   0.0\n"
-                        " Blue  ave   9.5, SD 0.00, SNR 9500.0, diff =   0.0\n\n"},
-        // W 1 becomes 2, H follows; X and Y round down to even.
         WholeRun{"smallest_window", quorva_profile, {{"A.NEF", nef(10, 10, 1, 2, 3, 5)}}, {"a", "-W1", "-X3", "-Y7"}, 0,
                  d800 + "\nImage 10x10, Window 2x2 at X=2 Y=6\n"
                         " Red   ave   1.5, SD 0.00, Max 1, Min 1\n"
@@ -103,8 +97,6 @@ INSTANTIATE_TEST_SUITE_P(
                  d800 + "\nEXIF Decode Error 6\n", {{"QUORVA.CSV", heading}, {"HQUORVA.CSV", ""}}},
         WholeRun{"tiny_nef", quorva_profile, {{"A.NEF", nef(1, 8, 1, 1, 1, 1)}}, {"a", "-L"}, 1,
                  d800 + "\nError:  Image must be at least 2x2 pixels.\n"},
-        WholeRun{"tiny_tif", veldix_profile, {{"A.TIF", tif(8, 1, 1, 1, 1, 1)}}, {"a"}, 1,
-                 "File:  A.TIF, TIF array size=16 bytes\nError:  Image must be at least 2x2 pixels.\n"},
         WholeRun{"veldix_odd_window_origin_credits_each_sample_to_its_plane", veldix_profile,
                  {{"A.TIF", tif(8, 8, 10, 20, 30, 40)}}, {"a", "-W4", "-H2", "-X3", "-Y1"}, 0,
                  "File:  A.TIF, TIF array size=128 bytes\n"

@@ -106,16 +106,4 @@ TEST(HostileInputs, AnEmptyArgumentIsAFileName)
     EXPECT_EQ(second.out, "\nWarning:  Unable to open .TIF.\nComputing single-image data.\n" + veldix_flat);
 }
 
-TEST(HostileInputs, BytesAboveAsciiAreNeitherSwitchesNorUpperCased)
-{
-    ScratchDir dir;
-    dir.put("A.NEF", rawgen::make_nef(flat));
-    // "\xE9=5" has '=' second: a switch with the letter 0xE9, which matches
-    // nothing. "-\xE9" is a switch with that letter too. "\xE9\xFF" is a name,
-    // shown with its bytes unchanged and the default extension.
-    const CapturedRun run = run_captured(quorva_profile(), {"a", "\xE9=5", "-\xE9", "\xE9\xFF"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "\nWarning:  Unable to open \xE9\xFF.NEF.\nComputing single-file statistics.\n" + quorva_flat);
-}
-
 }  // namespace

@@ -132,7 +132,7 @@ TEST(TiffStream, DirectoryOf200EntriesIsSearchedCompletelyAndOf201OrNoneNotAtAll
     }
 }
 
-TEST(TiffStream, FirstOfDuplicateTagsWinsAndSearchStartsAtTheDirectory)
+TEST(TiffStream, FirstOfDuplicateTagsWinsSearchStartsAtTheDirectoryAndACutEntryReadsZeros)
 {
     std::vector<uint8_t> bytes(6, 0xEE);  // directory at offset 6
     const auto dir = directory(false, {{5, 3, 1, 11}, {7, 4, 1, 22}, {7, 4, 1, 33}}, 3);
@@ -143,17 +143,14 @@ TEST(TiffStream, FirstOfDuplicateTagsWinsAndSearchStartsAtTheDirectory)
     ASSERT_TRUE(find_ifd_entry(stream, 7));
     EXPECT_EQ(stream.entry.value, 22u);
     EXPECT_EQ(stream.position, 6u + 2 + 24);  // just behind the entry
-}
-
-TEST(TiffStream, DirectoryCutShortReadsZeros)
-{
-    auto bytes = directory(true, numbered_entries(3), 3);
-    bytes.resize(2 + 12 + 6);  // second entry cut inside its count
-    ByteFile f(bytes);
-    TiffStream stream = f.stream();
-    EXPECT_FALSE(find_ifd_entry(stream, 1002));
-    EXPECT_EQ(stream.entry.tag, 0);
-    EXPECT_TRUE(find_ifd_entry(stream, 0));  // a zero-filled entry has tag 0
+    // A directory cut short: the missing bytes read as zeros, a zero-filled entry has tag 0.
+    auto cut_bytes = directory(true, numbered_entries(3), 3);
+    cut_bytes.resize(2 + 12 + 6);  // second entry cut inside its count
+    ByteFile cut(cut_bytes);
+    TiffStream cut_stream = cut.stream();
+    EXPECT_FALSE(find_ifd_entry(cut_stream, 1002));
+    EXPECT_EQ(cut_stream.entry.tag, 0);
+    EXPECT_TRUE(find_ifd_entry(cut_stream, 0));
 }
 
 TEST(TiffStream, ShortEntriesAreReadByTheirType)

@@ -194,19 +194,14 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RoundTrip{"bright_pair_profiles_and_average_line_spectra", Scene::Bright, 256, 200, false, true,
                   {"-L", "-R", "-C", "-F8", "-W64", "-H32", "-X20", "-Y10"}, {"DFT.CSV", "QUORVA.CSV", "RCDN.CSV"}},
-        RoundTrip{"bright_centred_multi_row_spectra", Scene::Bright, 256, 200, true, false, {"-M", "-W64", "-H32"},
-                  {"DFT.CSV"}},
         RoundTrip{"bright_pair_autocorrelation", Scene::Bright, 180, 150, true, true,
                   {"-A5", "-W48", "-H40", "-X8", "-Y6", "-L"}, {"DFT.CSV", "QUORVA.CSV"}},
-        RoundTrip{"bright_histogram_by_end_value", Scene::Bright, 256, 200, false, false,
-                  {"-L", "-S1000", "-E5000", "-N64", "-W100", "-H60", "-X2", "-Y4"}, {"HQUORVA.CSV", "QUORVA.CSV"}},
         RoundTrip{"dark_pair_histogram_and_normality_curves", Scene::Dark, 240, 220, true, true,
                   {"-L", "-K", "-S1", "-B2", "-N40", "-X20", "-Y10"}, {"HQUORVA.CSV", "QUORVA.CSV"}},
-        RoundTrip{"dark_histogram_derived_figures_of_a_clipped_window", Scene::Dark, 240, 220, false, false,
-                  {"-L", "-X40", "-Y20"}, {"QUORVA.CSV"}},
         RoundTrip{"dark_fit_band_moved_in_an_odd_sized_image", Scene::Dark, 251, 203, true, false,
                   {"-L", "-K25", "-W200", "-H200", "-X50", "-Y2"}, {"HQUORVA.CSV", "QUORVA.CSV"}},
         RoundTrip{"smallest_image_the_converter_reads", Scene::Bright, 22, 22, true, false, {"-L", "-R", "-C", "-F"},
                   {"DFT.CSV", "QUORVA.CSV", "RCDN.CSV"}}),
     [](const testing::TestParamInfo<RoundTrip>& param) { return std::string(param.param.name); });
+
 }  // namespace

@@ -62,19 +62,6 @@ protected:
     std::vector<uint8_t> nef;
 };
 
-TEST_P(ExiftoolReads, AnUncompressedFourteenBitFileWithoutWarnings)
-{
-    EXPECT_EQ(run_tool("exiftool", {"-a", "-Warning", "-Error", "A.NEF"}).out, "");
-    const ToolRun run =
-        run_tool("exiftool", {"-s", "-n", "-FileType", "-SubIFD:Compression", "-SubIFD:BitsPerSample",
-                              "-SubIFD:CFAPattern2", "-Nikon:NEFCompression", "-Nikon:NEFBitDepth", "-Nikon:BlackLevel",
-                              "A.NEF"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(std::regex_replace(run.out, std::regex(" +: "), "="),
-              "FileType=NEF\nCompression=1\nBitsPerSample=16\nCFAPattern2=0 1 1 2\nNEFCompression=2\n"
-              "NEFBitDepth=14 0 0 0\nBlackLevel=0 0 0 0\n");
-}
-
 TEST_P(ExiftoolReads, TheModelMakerNoteAndImageSizeWhereQuorvaTakesThem)
 {
     const std::string listing = run_tool("exiftool", {"-v3", "A.NEF"}).out;

@@ -161,41 +161,6 @@ TEST(TransferFrames, ClipsAtFullWellAndWhiteWithASoftKneeBelow) {
   EXPECT_NEAR(rawgen::knee_response(knee, 12000 + 3 * 4383), 12000 + 4383 * (1 - std::exp(-3.0)), 1e-9);
 }
 
-// Without light and read noise a pixel is black + K (row offset + column offset): the
-// column profile of a pair's difference is flat (the column pattern is fixed), its row
-// profile varies by 2 K^2 row_noise^2 (new offsets in each frame); within 5 standard
-// errors of a variance of 512 values (31 %).
-TEST(TransferFrames, RowNoiseIsNewInEachFrameColumnPatternAndWaveAreFixed) {
-  const rawgen::Sensor s{.gain = 2, .black = 1000, .row_noise = 5, .column_pattern = 3};
-  const rawgen::Image a = rawgen::make_exposure(512, 512, s, {.seed = 1});
-  const rawgen::Image b = rawgen::make_exposure(512, 512, s, {.seed = 2});
-  Moments row_means, column_means, column_diffs;
-  for (uint32_t i = 0; i < 512; ++i) {
-    double row_diff = 0, column_a = 0, column_diff = 0;
-    for (uint32_t j = 0; j < 512; ++j) {
-      row_diff += (double(a.at(j, i)) - b.at(j, i)) / 512;
-      column_a += a.at(i, j) / 512.0;
-      column_diff += (double(a.at(i, j)) - b.at(i, j)) / 512;
-    }
-    row_means.add(row_diff);
-    column_means.add(column_a);
-    column_diffs.add(column_diff);
-  }
-  EXPECT_NEAR(row_means.variance(), 2 * 100.0, 0.31 * 200);
-  EXPECT_NEAR(column_means.variance(), 36, 0.31 * 36);
-  EXPECT_LT(column_diffs.variance(), 0.1);
-
-  // The wave: 10 e- x K = 20 DN, period 4 along x.
-  const rawgen::Sensor wave{.gain = 2, .black = 1000, .wave_amplitude = 10, .wave_period = 4};
-  const rawgen::Image w = rawgen::make_exposure(8, 2, wave, {});
-  EXPECT_EQ(w.samples, (std::vector<uint16_t>{1020, 1000, 980, 1000, 1020, 1000, 980, 1000,
-                                              1020, 1000, 980, 1000, 1020, 1000, 980, 1000}));
-  // Red scaled digitally by 9/8 about the black level: +-22.5 rounds away from zero.
-  rawgen::Sensor scaled = wave;
-  scaled.plane_scale[0] = 1.125;
-  EXPECT_EQ(rawgen::make_exposure(4, 1, scaled, {}).samples, (std::vector<uint16_t>{1023, 1000, 977, 1000}));
-}
-
 TEST(TransferFrames, StuckAndHotPixelsComeFromThePatternSeed) {
   const rawgen::Sensor s{.black = 100, .stuck = {{3, 4, 777}}, .stuck_count = 5, .hot_count = 5, .hot_current = 1000};
   const rawgen::PlacedPixels placed = rawgen::place_pixels(64, 32, s);

@@ -64,24 +64,6 @@ void every_mode(const ProgramProfile& profile, const std::vector<InputFile>& inp
     }
 }
 
-// S and T are tiny: windows down to W = 2 (no row steps) and W = 4 (two frequencies).
-TEST(FastRuns, QuorvaOneAndTwoImagesOnRandomWindows)
-{
-    std::mt19937 rng(2024);
-    const std::vector<InputFile> inputs = {nef("A.NEF", noisy_image(310, 236, 400, 25, 1)),
-                                           nef("B.NEF", noisy_image(310, 236, 500, 30, 4)),
-                                           nef("L.NEF", noisy_image(128, 96, 300, 20, 2), false),
-                                           nef("S.NEF", noisy_image(16, 12, 300, 20, 8)),
-                                           nef("T.NEF", noisy_image(16, 12, 300, 20, 9))};
-    every_mode(quorva_profile(), inputs, {"A.NEF"}, 310, 236, rng);
-    every_mode(quorva_profile(), inputs, {"L.NEF"}, 128, 96, rng);
-    every_mode(quorva_profile(), inputs, {"A.NEF", "B.NEF"}, 310, 236, rng);
-    for (int repeat = 0; repeat < 3; ++repeat) {
-        every_mode(quorva_profile(), inputs, {"S.NEF"}, 16, 12, rng);
-        every_mode(quorva_profile(), inputs, {"S.NEF", "T.NEF"}, 16, 12, rng);
-    }
-}
-
 TEST(FastRuns, VeldixOddOriginsBothByteOrders)
 {
     std::mt19937 rng(5);

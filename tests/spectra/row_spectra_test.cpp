@@ -179,10 +179,6 @@ INSTANTIATE_TEST_SUITE_P(
         // Rows of the first table: f = 0, 2 .. N/2 and RMS, N/4 + 2 for the whole range.
         SpectrumCase{.name = "MultiWinsOverFt", .files = {texture()}, .args = {"tex", "-M", "-F", "-W32", "-H16"},
                      .titles = {row_dft, column_dft}, .rows = 10},
-        SpectrumCase{.name = "MultiRowsOnly", .files = {texture()}, .args = {"tex", "-M", "-R", "-W32", "-H16"},
-                     .titles = {row_dft}, .rows = 10},
-        SpectrumCase{.name = "MultiColumnsOnly", .files = {texture()}, .args = {"tex", "-M", "-C", "-W32", "-H16"},
-                     .titles = {column_dft}, .rows = 6},
         SpectrumCase{.name = "AutocorrelationTakesDirections", .files = {texture()},
                      .args = {"tex", "-A", "-R", "-C", "-W32", "-H16"}, .titles = {"Ave. Row-ACF", "Ave. Column-ACF"},
                      .rows = 10},
