@@ -7,13 +7,10 @@
 #include <fstream>
 #include <regex>
 
-#include "input/image_file.h"
 #include "input/tif_probe.h"
 #include "outside_tools.h"
 #include "program_profiles.h"
 #include "raw_writer.h"
-#include "reports/text_out.h"
-#include "stats/window_reader.h"
 #include "support/run_capture.h"
 
 namespace {
@@ -28,23 +25,11 @@ std::vector<uint16_t> dcraw_samples(const std::string& nef, uint32_t& width, uin
         std::ofstream out("DCRAW.TIF", std::ios::binary);
         out << run.out;
     }
-    ImageFile file;
-    EXPECT_TRUE(file.open("DCRAW.TIF"));
-    ProbeInput input;
-    input.image[0] = &file;
-    input.name[0] = "DCRAW.TIF";
-    std::string said;
-    Console console;
-    console.capture = &said;
-    const ProbeOutcome probe = tif_probe(input, console);
-    EXPECT_EQ(tif_check_samples(probe.info, file, console), ExitStatus::completed) << said;
-    width = probe.info.width;
-    height = probe.info.height;
-    std::vector<uint16_t> samples(size_t{width} * height);
-    std::vector<uint8_t> scratch;
-    EXPECT_TRUE(read_sample_rows(file, probe.info.data_offset[0], probe.info.row_stride, width, height,
-                                 probe.info.big_endian, samples.data(), scratch));
-    return samples;
+    const ProbedFile tif = probe_file(tif_probe, "DCRAW.TIF");
+    EXPECT_EQ(tif.outcome.status, ExitStatus::completed) << tif.said;
+    width = tif.outcome.info.width;
+    height = tif.outcome.info.height;
+    return tif.samples;
 }
 
 // dcraw reads the samples in the file header's byte order, the NEF probe in the

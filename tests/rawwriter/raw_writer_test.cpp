@@ -7,11 +7,8 @@
 #include <cmath>
 #include <vector>
 
-#include "input/image_file.h"
 #include "input/nef_probe.h"
 #include "input/tif_probe.h"
-#include "reports/text_out.h"
-#include "stats/window_reader.h"
 #include "support/run_capture.h"
 
 namespace {
@@ -29,32 +26,11 @@ rawgen::Image small()
     return rawgen::make_image(6, 4, [](uint32_t x, uint32_t y) { return uint16_t(0x1200 + 16 * y + x); });
 }
 
-// The probe's outcome on the bytes, and the samples it points at.
-struct Probed {
-    ProbeOutcome outcome;
-    std::vector<uint16_t> samples;
-};
-
-Probed probe(ProbeFunction probe_function, const std::vector<uint8_t>& bytes)
+ProbedFile probe(ProbeFunction probe_function, const std::vector<uint8_t>& bytes)
 {
     ScratchDir dir;
     dir.put("F", bytes);
-    ImageFile file;
-    file.open("F");
-    ProbeInput input;
-    input.image[0] = &file;
-    input.name[0] = "F";
-    std::string said;
-    Console console;
-    console.capture = &said;
-    Probed p{probe_function(input, console), {}};
-    const RawImageInfo& info = p.outcome.info;
-    p.samples.resize(size_t{info.width} * info.height);
-    std::vector<uint8_t> scratch;
-    if (!read_sample_rows(file, info.data_offset[0], info.row_stride, info.width, info.height, info.big_endian,
-                          p.samples.data(), scratch))
-        p.samples.clear();
-    return p;
+    return probe_file(probe_function, "F");
 }
 
 TEST(RawWriter, FilesInEveryByteOrderHoldTheImageWhereTheProbesLook)
@@ -62,7 +38,7 @@ TEST(RawWriter, FilesInEveryByteOrderHoldTheImageWhereTheProbesLook)
     for (bool file_big : {false, true})
         for (bool maker_big : {false, true}) {
             const rawgen::NefOptions options{.file_big_endian = file_big, .maker_big_endian = maker_big};
-            const Probed nef = probe(nef_probe, rawgen::make_nef(small(), options));
+            const ProbedFile nef = probe(nef_probe, rawgen::make_nef(small(), options));
             EXPECT_EQ(nef.outcome.status, ExitStatus::completed);
             EXPECT_EQ(nef.outcome.info.big_endian, maker_big);
             EXPECT_EQ(nef.outcome.info.saturation_level, 15600);  // the NIKON D800 of the default model
@@ -70,7 +46,7 @@ TEST(RawWriter, FilesInEveryByteOrderHoldTheImageWhereTheProbesLook)
         }
     for (bool big : {false, true})
         for (bool short_form : {false, true}) {
-            const Probed tif = probe(tif_probe, rawgen::make_tiff(small(), {.big_endian = big, .short_entries = short_form}));
+            const ProbedFile tif = probe(tif_probe, rawgen::make_tiff(small(), {.big_endian = big, .short_entries = short_form}));
             EXPECT_EQ(tif.outcome.status, ExitStatus::completed);
             EXPECT_EQ(tif.outcome.info.array_size, 48u);
             EXPECT_EQ(tif.samples, small().samples);

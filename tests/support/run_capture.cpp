@@ -8,7 +8,10 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "input/image_file.h"
+#include "reports/text_out.h"
 #include "run/run_sequence.h"
+#include "stats/window_reader.h"
 
 namespace fs = std::filesystem;
 
@@ -81,4 +84,24 @@ CapturedRun run_captured(const ProgramProfile& profile, const std::vector<std::s
     result.out.assign(buffer, size);
     std::free(buffer);
     return result;
+}
+
+ProbedFile probe_file(ProbeFunction probe, const std::string& path)
+{
+    ImageFile file;
+    file.open(path);
+    ProbeInput input;
+    input.image[0] = &file;
+    input.name[0] = path;
+    ProbedFile probed;
+    Console console;
+    console.capture = &probed.said;
+    probed.outcome = probe(input, console);
+    const RawImageInfo& info = probed.outcome.info;
+    probed.samples.resize(size_t{info.width} * info.height);
+    std::vector<uint8_t> scratch;
+    if (!read_sample_rows(file, info.data_offset[0], info.row_stride, info.width, info.height, info.big_endian,
+                          probed.samples.data(), scratch))
+        probed.samples.clear();
+    return probed;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "input/probe.h"
+
 struct ProgramProfile;
 
 struct CapturedRun {
@@ -41,3 +43,12 @@ CapturedRun run_captured(const ProgramProfile& profile, const std::vector<std::s
                          bool reference = false);
 
 std::string read_file(const std::string& path);
+
+// A file as a program's probe finds it, with the samples it points at (empty
+// when they cannot all be read) and what the probe said.
+struct ProbedFile {
+    ProbeOutcome outcome;
+    std::vector<uint16_t> samples;
+    std::string said;
+};
+ProbedFile probe_file(ProbeFunction probe, const std::string& path);
