@@ -161,29 +161,6 @@ TEST(TransferFrames, ClipsAtFullWellAndWhiteWithASoftKneeBelow) {
   EXPECT_NEAR(rawgen::knee_response(knee, 12000 + 3 * 4383), 12000 + 4383 * (1 - std::exp(-3.0)), 1e-9);
 }
 
-TEST(TransferFrames, StuckAndHotPixelsComeFromThePatternSeed) {
-  const rawgen::Sensor s{.black = 100, .stuck = {{3, 4, 777}}, .stuck_count = 5, .hot_count = 5, .hot_current = 1000};
-  const rawgen::PlacedPixels placed = rawgen::place_pixels(64, 32, s);
-  ASSERT_EQ(placed.stuck.size(), 6u);
-  ASSERT_EQ(placed.hot.size(), 5u);
-  for (uint64_t seed : {1, 2}) {
-    // No light and no read noise: every other pixel reads the black level exactly.
-    const rawgen::Image image = rawgen::make_exposure(64, 32, s, {.seconds = 1, .seed = seed});
-    std::vector<uint16_t> want(64 * 32, 100);
-    for (const rawgen::PixelValue& p : placed.stuck) want[p.y * 64 + p.x] = p.value;
-    for (uint64_t i : placed.hot) {
-      EXPECT_NEAR(image.samples[i], 1100, 5 * std::sqrt(1000.0));  // Poisson(1000) electrons
-      want[i] = image.samples[i];
-    }
-    EXPECT_EQ(image.samples, want);
-    EXPECT_EQ(image.at(3, 4), 777);
-    EXPECT_EQ(std::count(want.begin(), want.end(), 16383), 5);
-  }
-  rawgen::Sensor other = s;
-  other.pattern_seed = 2;
-  EXPECT_NE(rawgen::place_pixels(64, 32, other).hot, placed.hot);
-}
-
 // ---------------------------------------------------------------------------
 
 // Saturation at the full well, 20000 e- (the clip would allow (16383 - 600) / 0.5);

@@ -85,24 +85,4 @@ TEST(RawWriter, NoiseIsSeededWithRequestedMomentsAndClipped)
     }
 }
 
-// The spectra tests build on these: R along x 100 cos(pi/2 x); G2 down y
-// 50 cos(pi/4 y) = +35.36, -35.36, -35.36, +35.36 at 1, 3, 5, 7.
-TEST(RawWriter, SineLandsOnItsAxisAndPlane)
-{
-    rawgen::Content s;
-    for (auto& pc : s.plane)
-        pc.level = 1000;
-    s.plane[size_t(rawgen::Plane::R)] = {.level = 1000, .sine_amp = 100, .sine_period = 4};
-    s.plane[size_t(rawgen::Plane::G2)] = {.level = 1000, .sine_amp = 50, .sine_period = 8, .sine_along_y = true};
-    const auto sine = rawgen::make_image(8, 8, s);
-    const uint16_t g2[4] = {1035, 965, 965, 1035};
-    for (uint32_t y = 0; y < 8; y += 2) {
-        EXPECT_EQ(sine.at(0, y), 1100);
-        EXPECT_EQ(sine.at(2, y), 900);
-        EXPECT_EQ(sine.at(1, y), 1000);
-        for (uint32_t x = 0; x < 8; x += 2)
-            EXPECT_EQ(sine.at(x, y + 1), g2[y / 2]);
-    }
-}
-
 }  // namespace

@@ -1,6 +1,4 @@
-// Whole runs in a fresh directory, the usual way or on the reference path
-// (sample by sample, every spectrum value by SpectrumKernel), and their
-// report tables read back.
+// Whole runs in a fresh directory, and their report tables read back.
 #pragma once
 
 #include <cstdint>
@@ -39,12 +37,12 @@ struct Outcome {
 };
 
 inline Outcome run_once(const ProgramProfile& profile, const std::vector<InputFile>& inputs,
-                        const std::vector<std::string>& args, bool reference = false)
+                        const std::vector<std::string>& args)
 {
     ScratchDir dir;
     for (const InputFile& f : inputs)
         dir.put(f.name, f.bytes);
-    const CapturedRun run = run_captured(profile, args, reference);
+    const CapturedRun run = run_captured(profile, args);
     Outcome outcome;
     outcome.status = run.status;
     outcome.console = run.out;
@@ -53,21 +51,6 @@ inline Outcome run_once(const ProgramProfile& profile, const std::vector<InputFi
     for (const InputFile& f : inputs)
         outcome.reports.erase(f.name);
     return outcome;
-}
-
-// Runs both ways and expects the same bytes everywhere; returns the fast run.
-inline Outcome expect_same_runs(const ProgramProfile& profile, const std::vector<InputFile>& inputs,
-                                const std::vector<std::string>& args)
-{
-    std::string what;
-    for (const std::string& a : args)
-        what += a + " ";
-    const Outcome fast = run_once(profile, inputs, args, false);
-    const Outcome reference = run_once(profile, inputs, args, true);
-    EXPECT_EQ(fast.status, reference.status) << what;
-    EXPECT_EQ(fast.console, reference.console) << what;
-    EXPECT_EQ(fast.reports, reference.reports) << what;
-    return fast;
 }
 
 using Cells = std::vector<std::string>;

@@ -40,25 +40,19 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         //          name              image        W     H     X     Y    X2  Y2   W     H     X     Y    X2  Y2
         WindowCase{"Defaults",        7424, 4924, 200, 0, -1, -1, -1, -1, 200, 200, 3612, 2362, 0, 0, false},
-        WindowCase{"OddWidth",        100, 100, 201, 0, -1, -1, -1, -1, 100, 100, 0, 0, 0, 0, false},
         WindowCase{"W201Inside",      1000, 1000, 201, 0, -1, -1, -1, -1, 200, 200, 400, 400, 0, 0, false},
         WindowCase{"W1",              100, 100, 1, 0, 10, 10, -1, -1, 2, 2, 10, 10, 0, 0, false},
         WindowCase{"WTooWide",        101, 51, 5000, 0, -1, -1, -1, -1, 100, 50, 0, 0, 0, 0, false},
         WindowCase{"NegativeW",       101, 51, -4, 6, -1, -1, -1, -1, 100, 6, 0, 22, 0, 0, false},
-        WindowCase{"HBelow2",         100, 100, 10, 1, -1, -1, -1, -1, 10, 2, 44, 48, 0, 0, false},
         WindowCase{"XMinus5",         100, 100, 10, 10, -5, -7, -1, -1, 10, 10, 0, 0, 0, 0, false},
         WindowCase{"XOddQuorva",      100, 100, 10, 10, 3, 5, -1, -1, 10, 10, 2, 4, 0, 0, false},
         WindowCase{"XFarRight",       100, 100, 10, 10, 95, 99, -1, -1, 10, 10, 90, 90, 0, 0, false},
-        WindowCase{"XFarRightOdd",    101, 101, 10, 10, 95, 99, -1, -1, 10, 10, 90, 90, 0, 0, false},
-        WindowCase{"HugeX",           100, 100, 10, 10, INT32_MAX, INT32_MAX, -1, -1, 10, 10, 90, 90, 0, 0, false},
         WindowCase{"HugeWCapped",     20000, 20000, 20000, 0, -1, -1, -1, -1, 16382, 16382, 1808, 1808, 0, 0, false},
         WindowCase{"VeldixOddX",      100, 100, 10, 10, 3, 5, -1, -1, 10, 10, 3, 5, 3, 5, true},
         WindowCase{"VeldixU4",        100, 100, 10, 10, 3, 5, 4, -1, 10, 10, 3, 5, 5, 5, true},
-        WindowCase{"VeldixVEven",     100, 100, 10, 10, 3, 5, -1, 8, 10, 10, 3, 5, 3, 9, true},
         WindowCase{"VeldixCentredU",  101, 101, 10, 10, -1, -1, -1, -1, 10, 10, 45, 45, 45, 45, true},
         WindowCase{"VeldixUClamped",  100, 100, 10, 10, 3, 5, 200, -3, 10, 10, 3, 5, 89, 1, true},
         WindowCase{"VeldixMovesBack", 100, 100, 10, 10, 89, 0, 95, -1, 10, 10, 89, 0, 89, 0, true},
-        WindowCase{"VeldixUForwardToTheEdge", 100, 100, 10, 10, 4, 5, 89, -1, 10, 10, 4, 5, 90, 5, true},
         WindowCase{"VeldixFarRight",  101, 101, 10, 10, 95, 99, -1, -1, 10, 10, 91, 91, 91, 91, true}),
     [](const testing::TestParamInfo<WindowCase>& param) { return std::string(param.param.name); });
 
