@@ -98,7 +98,9 @@ SpatialStats spatial_stats(const PairPixels& pair, const std::vector<bool>& stuc
         s.row = ss_rows / (N * (M - 1)) - (s.pixel + s.temporal / 2) / N;
         s.column = ss_columns / (M * (N - 1)) - (s.pixel + s.temporal / 2) / M;
         s.total = s.row + s.column + s.pixel;
-        s.total_se = ss_total / (M * N - 1) * std::sqrt(2.0 / (nn - 1));
+        // Both the mean image's variance and the temporal part taken out of
+        // it are measured from n samples.
+        s.total_se = std::hypot(ss_total / (M * N - 1), s.temporal / 2) * std::sqrt(2.0 / (nn - 1));
         s.median = median_of(image);
         for (double& v : image)
             v = std::fabs(v - s.median);

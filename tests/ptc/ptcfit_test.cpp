@@ -138,7 +138,7 @@ TEST_P(Series, FiguresComeBackWithinTheirErrors)
                   inside);
     }
     // A linear sensor: nothing to warn of, but the clipped black when there is one.
-    const bool clipped_black_warning = run.out.find("the black level is clipped, taken as 0 DN") != std::string::npos;
+    const bool clipped_black_warning = run.out.find("Note:  the dark frames clip at 0") != std::string::npos;
     EXPECT_EQ(clipped_black_warning, black_zero) << run.out;
     if (!black_zero) {
         EXPECT_EQ(run.out.find("Warning"), std::string::npos) << run.out;
