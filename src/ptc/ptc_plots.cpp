@@ -154,7 +154,7 @@ std::string noise_curve(const PtcResults& results)
             floor.x = {lo, hi};
             floor.y = {*f.sigma_y_dark, *f.sigma_y_dark};
             axes.add(floor);
-            axes.labels.push_back(plot::Label{lo, *f.sigma_y_dark, name + " " + with_se(*f.sigma_y_dark, f.sigma_y_dark_se) + " DN",
+            axes.labels.push_back(plot::Label{lo, *f.sigma_y_dark, name + " " + plot::format_number(*f.sigma_y_dark, 2) + " DN",
                                               plot::Side::left, colour_ink[c]});
         }
     }
