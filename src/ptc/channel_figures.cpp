@@ -248,14 +248,28 @@ void fit_channel(int channel, const std::vector<DarkLevel>& darks, const FitOpti
     if (widened) {
         // No pair below the fit range's end (a coarse series whose first
         // level is already near saturation): the pairs up to saturation are
-        // what the data give.
-        for (size_t i = 0; i < r.points.size(); ++i)
-            in_range += r.points[i].in_fit = usable(i);
+        // what the data give, unclipped ones if there are any, else those
+        // with a few samples at the clip level.
+        double worst = 0;
+        for (const double share : {clip_share_limit, fallback_clip_share}) {
+            for (size_t i = 0; i < end; ++i) {
+                PtcPoint& p = r.points[i];
+                p.in_fit = !p.zero_clipped && p.net_mu > 0 && p.clip_share <= share;
+                in_range += p.in_fit;
+                if (p.in_fit)
+                    worst = std::max(worst, p.clip_share);
+            }
+            if (in_range > 0)
+                break;
+        }
         if (in_range >= needed)
             r.warnings.push_back(text_of("%s: no flat pair below %.0f %% of %s: K from the %d pair%s up to "
-                                         "saturation, where the response may already bend (shoot lower levels)",
+                                         "saturation, where the response may already bend%s (shoot lower levels)",
                                          name.c_str(), 100 * options.fit_max, r.range_reference_from.c_str(),
-                                         in_range, in_range == 1 ? "" : "s"));
+                                         in_range, in_range == 1 ? "" : "s",
+                                         worst > clip_share_limit
+                                             ? text_of(" and %.2f %% of the samples sit at the clip level", 100 * worst).c_str()
+                                             : ""));
     }
     if (in_range < needed) {
         r.failure = text_of("only %d flat pair%s in the fit range (net mean above 0 and up to %.0f DN, %.0f %% of "

@@ -22,6 +22,9 @@ struct FitOptions {
 // the stuck pixels'), and at 0.
 constexpr double clip_share_limit = 0.001;
 constexpr double zero_share_limit = 0.005;
+// When no pair lies below the fit range's end and none up to saturation is
+// unclipped, K comes from pairs with at most this share at the clip level.
+constexpr double fallback_clip_share = 0.02;
 // Deviations beyond this many standard errors are taken as real.
 constexpr double significant_z = 5.0;
 // Below this dark variance (DN^2) the quantisation noise dominates and the

@@ -46,9 +46,13 @@ void channel_block(std::string& out, int ch, const PtcResults& results)
         add_text(out, "  not characterised: %s\n", c.failure.c_str());
         return;
     }
-    add_text(out, "  gain K            %s DN/e-  (%d pairs, plan lines %s; with a free intercept K %s, intercept %s DN^2)\n",
-           with_se(c.K, c.K_se, 5).c_str(), c.used, lines_of(c).c_str(), with_se(c.free_fit.slope, c.free_fit.slope_se, 5).c_str(),
-           with_se(c.free_fit.intercept, c.free_fit.intercept_se).c_str());
+    const std::string check = c.free_fit.ok && c.free_fit.dof > 0
+                                  ? text_of("; with a free intercept K %s, intercept %s DN^2",
+                                            with_se(c.free_fit.slope, c.free_fit.slope_se, 5).c_str(),
+                                            with_se(c.free_fit.intercept, c.free_fit.intercept_se).c_str())
+                                  : std::string();
+    add_text(out, "  gain K            %s DN/e-  (%d pair%s, plan line%s %s%s)\n", with_se(c.K, c.K_se, 5).c_str(), c.used,
+             c.used == 1 ? "" : "s", c.used == 1 ? "" : "s", lines_of(c).c_str(), check.c_str());
     // The standard's names: dark noise sigma_y.dark in DN, sigma_d in
     // electrons; at 0 s sigma_d is what is called the read noise.
     if (c.sigma_y_dark)

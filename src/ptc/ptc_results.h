@@ -35,8 +35,6 @@ struct SpectrogramSet {
     PlaneSpectrograms dark;
     double flat_floor[plane_count] = {};  // temporal noise of the difference of mean images, DN
     double dark_floor[plane_count] = {};
-    double flat_level[plane_count] = {};  // spatial SD (temporal part removed), DN
-    double dark_level[plane_count] = {};
 };
 
 struct PtcResults {

@@ -111,6 +111,12 @@ void channel_spatial(int ch, const SpatialStats& flat, const SpatialStats& dark,
     }
 }
 
+void add_note(PtcResults& results, const std::string& note)
+{
+    if (std::find(results.notes.begin(), results.notes.end(), note) == results.notes.end())
+        results.notes.push_back(note);
+}
+
 }  // namespace
 
 int measure_spatial(const SeriesRequest& request, PtcResults& results, std::string& console)
@@ -142,9 +148,26 @@ int measure_spatial(const SeriesRequest& request, PtcResults& results, std::stri
         const std::vector<bool> dark_stuck = stuck_pixels(dark.pixels, plane_clip);
         for (size_t i = 0; i < stuck.size(); ++i)
             stuck[i] = stuck[i] || dark_stuck[i];
-        const SpatialStats flat_stats = spatial_stats(flat.pixels, stuck);
-        const SpatialStats dark_stats = spatial_stats(dark.pixels, stuck);
+        SpatialStats flat_stats = spatial_stats(flat.pixels, stuck);
+        SpatialStats dark_stats = spatial_stats(dark.pixels, stuck);
         const DefectCounts defects = count_defects(dark.pixels, dark_stats, flat.pixels, flat_stats, stuck);
+        // A dark pair of another exposure does not hold the flat's dark
+        // signal of hot pixels: they would count as PRNU, so they are left
+        // out of both.
+        const bool same_time = flat_pair.exposure_s && dark_pair.exposure_s &&
+                               std::fabs(*flat_pair.exposure_s - *dark_pair.exposure_s) <=
+                                   1e-9 * std::fabs(*flat_pair.exposure_s);
+        if (!same_time) {
+            const std::vector<bool> hot = hot_pixels(dark.pixels, dark_stats);
+            if (std::find(hot.begin(), hot.end(), true) != hot.end()) {
+                for (size_t i = 0; i < stuck.size(); ++i)
+                    stuck[i] = stuck[i] || hot[i];
+                flat_stats = spatial_stats(flat.pixels, stuck);
+                dark_stats = spatial_stats(dark.pixels, stuck);
+                add_note(results, "hot pixels are left out of DSNU, PRNU and the spectrograms: the dark pair is of "
+                                  "another exposure than the flat, so their dark signal there is not known");
+            }
+        }
         for (int ch : channels) {
             SpatialResult& s = results.spatial[ch];
             const ChannelResult& c = results.channel[ch];
@@ -170,8 +193,6 @@ int measure_spatial(const SeriesRequest& request, PtcResults& results, std::stri
             for (int p = 0; p < plane_count; ++p) {
                 sp.flat_floor[p] = std::sqrt(std::max(flat_stats.plane[p].temporal + dark_stats.plane[p].temporal, 0.0) / 2);
                 sp.dark_floor[p] = std::sqrt(std::max(dark_stats.plane[p].temporal, 0.0) / 2);
-                sp.flat_level[p] = std::sqrt(std::max(flat_stats.plane[p].total - dark_stats.plane[p].total, 0.0));
-                sp.dark_level[p] = std::sqrt(std::max(dark_stats.plane[p].total, 0.0));
             }
         }
     }
