@@ -2,8 +2,9 @@
 // so part of the dark noise is cut off. Taking the signal before rounding as
 // a normal distribution, of which everything below half a DN reads 0, its mean
 // and standard deviation are the straight line through the share of samples
-// below each value, on the normal's scale. The top share of 1 % is left out, so
-// that hot and stuck pixels far out in the tail do not count.
+// below each value, on the normal's scale. Samples far above the distribution
+// (hot and stuck pixels) are left out of the shares, and the top 1 % of the
+// rest is not used.
 #pragma once
 
 #include <cstdint>
