@@ -39,6 +39,10 @@ GRID = {
                        "--spacing linear", "-W200"),
     "low-gain-64":    (128, "2000,4000,1500,4000", "--gain 0.2 --read-noise 6 --black 400 --prnu 1 --levels 30 "
                        "--spacing linear", "-W64"),
+    "coarse-12bit-64": (128, "2000,4000,1500,4000", "--gain 5 --read-noise 20 --black 1024 --white 4095 --levels 5",
+                        "-W64"),
+    "hot-stuck":      (256, "2000,4000,1500,4000", "--gain 1 --read-noise 3 --black 256 --white 4095 --stuck-count 200 "
+                       "--hot-count 50 --hot-current 500 --levels 20 --spacing linear", "-W200"),
 }
 
 # Tolerances: relative, or absolute with a unit.
