@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ptc/characterise.h"
+#include "ptc/ptc_outputs.h"
 #include "reports/text_out.h"
 
 namespace {
@@ -68,18 +69,18 @@ void dark_noise(const std::string& name, ChannelResult& r, const std::vector<Dar
     if (options.black_level) {
         r.dark_var = r.gain_fit.intercept;
         r.dark_var_se = r.gain_fit.intercept_se;
-        r.dark_label = "from the fit's intercept (black level given)";
+        r.dark_label = "the intercept of the fit (black level given)";
         r.dark_at_zero = true;
     } else if (r.dark_fits) {
         r.dark_var = r.dark_var_fit.intercept;
         r.dark_var_se = r.dark_var_fit.intercept_se;
-        r.dark_label = "dark variance at 0 s";
+        r.dark_label = "at 0 s: the intercept of the dark pairs against exposure";
         r.dark_at_zero = true;
     } else {
         const DarkLevel& d = darks[0];
         r.dark_var = d.m.var;
-        r.dark_var_se = d.m.var_se();
-        r.dark_label = std::isnan(d.t) ? "dark noise of the dark pair" : text_of("dark noise at %g s", d.t);
+        r.dark_var_se = d.var_se;
+        r.dark_label = std::isnan(d.t) ? "the dark pair" : text_of("the dark pair at %g s", d.t);
     }
     const double K = r.K, v = r.dark_var, se = r.dark_var_se;
     if (v + 3 * se < 0)
@@ -89,11 +90,17 @@ void dark_noise(const std::string& name, ChannelResult& r, const std::vector<Dar
         r.sigma_y_dark = std::sqrt(v);
         r.sigma_y_dark_se = root_se(v, se, 1.0);
     }
-    if (v - 2 * se < quantisation_floor) {
-        // Quantisation noise dominates, or the variance is not known well
-        // enough to rise above it: only a limit is known (two standard errors).
+    const bool censored = std::any_of(darks.begin(), darks.end(), [](const DarkLevel& d) { return d.censored; });
+    if (censored || v - 2 * se < quantisation_floor) {
+        // Only a limit is known (two standard errors up): the variance of a
+        // dark cut at 0 holds its fixed pattern too, and a variance that does
+        // not rise clearly above the quantisation floor holds mostly rounding.
         r.sigma_d = std::sqrt(std::max(v + 2 * se, quantisation_floor) - quantisation_variance) / K;
         r.sigma_d_upper_limit = true;
+        r.limit_reason = censored ? "the dark frames clip at 0: their variance holds the dark's fixed pattern too"
+                                  : text_of("the dark variance %s DN^2 does not rise clearly above %.2f, where "
+                                            "quantisation dominates",
+                                            with_se(v, se).c_str(), quantisation_floor);
         return;
     }
     auto sigma_d = [](const std::vector<double>& a) { return std::sqrt(std::max(a[0] - quantisation_variance, 0.0)) / a[1]; };
@@ -130,6 +137,8 @@ void saturation_figures(ChannelResult& r)
     double spacing = 0;  // DN, of the net signal
     if (s.t > 0 && below && above)
         spacing = s.net_mu * (above->t - below->t) / (2 * s.t);
+    else if (s.t > 0 && above)
+        spacing = s.net_mu * (above->t - s.t) / s.t;
     else if (below)
         spacing = s.net_mu - below->net_mu;
     const double grid_se = spacing / std::sqrt(12.0);
@@ -175,15 +184,23 @@ void linearity(ChannelResult& r)
     r.linearity_fit = fit_line(t, y, {}, true);
     if (!r.linearity_fit.ok)
         return;
-    double low = INFINITY, high = -INFINITY;
+    double low = INFINITY, high = -INFINITY, low_se = 0, high_se = 0;
     for (size_t k = 0; k < index.size(); ++k) {
         const double fitted = r.linearity_fit.at(t[k]);
         const double dev = 100.0 * (y[k] - fitted) / fitted;
+        const double dev_se = 100.0 * r.points[index[k]].net_mu_se / fitted;
         r.points[index[k]].linearity_dev = dev;
-        low = std::min(low, dev);
-        high = std::max(high, dev);
+        if (dev < low) {
+            low = dev;
+            low_se = dev_se;
+        }
+        if (dev > high) {
+            high = dev;
+            high_se = dev_se;
+        }
     }
     r.linearity_error = (high - low) / 2;
+    r.linearity_error_se = std::hypot(high_se, low_se) / 2;
 }
 
 }  // namespace
@@ -192,7 +209,9 @@ double root_se(double x, double se, double scale)
 {
     if (!(se > 0))
         return 0;
-    return (std::sqrt(std::max(x + se, 0.0)) - std::sqrt(std::max(x - se, 0.0))) / (2 * scale);
+    // Never 0 for x at or below 0: the root is then known only to lie
+    // below sqrt(se).
+    return (std::sqrt(std::max(x, 0.0) + se) - std::sqrt(std::max(x - se, 0.0))) / (2 * scale);
 }
 
 void fit_channel(int channel, const std::vector<DarkLevel>& darks, const FitOptions& options, double reference,
@@ -214,16 +233,44 @@ void fit_channel(int channel, const std::vector<DarkLevel>& darks, const FitOpti
     }
     const double limit = options.fit_max * r.range_reference;
     const size_t end = r.saturation_reached ? static_cast<size_t>(r.saturation) + 1 : r.points.size();
-    std::vector<int64_t> samples;
-    for (size_t i = 0; i < r.points.size(); ++i) {
-        PtcPoint& p = r.points[i];
-        p.in_fit = i < end && !p.clipped && !p.zero_clipped && p.net_mu > 0 && p.net_mu <= limit;
-    }
+    auto usable = [&](size_t i) {
+        const PtcPoint& p = r.points[i];
+        return i < end && !p.clipped && !p.zero_clipped && p.net_mu > 0;
+    };
     int in_range = 0;
-    for (const PtcPoint& p : r.points)
-        in_range += p.in_fit;
+    for (size_t i = 0; i < r.points.size(); ++i) {
+        r.points[i].in_fit = usable(i) && r.points[i].net_mu <= limit;
+        in_range += r.points[i].in_fit;
+    }
     const bool with_intercept = options.black_level.has_value();
     const int needed = std::max(options.min_points, with_intercept ? 3 : 1);
+    const bool widened = in_range == 0;
+    if (widened) {
+        // No pair below the fit range's end (a coarse series whose first
+        // level is already near saturation): the pairs up to saturation are
+        // what the data give, unclipped ones if there are any, else those
+        // with a few samples at the clip level.
+        double worst = 0;
+        for (const double share : {clip_share_limit, fallback_clip_share}) {
+            for (size_t i = 0; i < end; ++i) {
+                PtcPoint& p = r.points[i];
+                p.in_fit = !p.zero_clipped && p.net_mu > 0 && p.clip_share <= share;
+                in_range += p.in_fit;
+                if (p.in_fit)
+                    worst = std::max(worst, p.clip_share);
+            }
+            if (in_range > 0)
+                break;
+        }
+        if (in_range >= needed)
+            r.warnings.push_back(text_of("%s: no flat pair below %.0f %% of %s: K from the %d pair%s up to "
+                                         "saturation, where the response may already bend%s (shoot lower levels)",
+                                         name.c_str(), 100 * options.fit_max, r.range_reference_from.c_str(),
+                                         in_range, in_range == 1 ? "" : "s",
+                                         worst > clip_share_limit
+                                             ? text_of(" and %.2f %% of the samples sit at the clip level", 100 * worst).c_str()
+                                             : ""));
+    }
     if (in_range < needed) {
         r.failure = text_of("only %d flat pair%s in the fit range (net mean above 0 and up to %.0f DN, %.0f %% of "
                             "%s), at least %d needed",
@@ -233,7 +280,7 @@ void fit_channel(int channel, const std::vector<DarkLevel>& darks, const FitOpti
     }
     // One dark pair for every flat: its error moves all points together.
     const bool shared_dark = !with_intercept && darks.size() == 1;
-    fit_gain(r, with_intercept, shared_dark ? darks[0].m.var_se() : 0.0);
+    fit_gain(r, with_intercept, shared_dark ? darks[0].var_se : 0.0);
     if (!r.gain_fit.ok || !(r.K > 0)) {
         r.failure = text_of("the fitted gain is not above 0 (%.6g DN per electron): the variance does not grow "
                             "with the signal",
@@ -241,10 +288,10 @@ void fit_channel(int channel, const std::vector<DarkLevel>& darks, const FitOpti
         return;
     }
     r.ok = true;
-    if (r.used == 1)
+    if (r.used == 1 && !widened)
         r.warnings.push_back(text_of("%s: K rests on one flat pair: nothing shows that the variance grows in "
-                                     "proportion to the signal (shoot more levels below 70 %% of saturation)",
-                                     name.c_str()));
+                                     "proportion to the signal (shoot more levels below %.0f %% of saturation)",
+                                     name.c_str(), 100 * options.fit_max));
     dark_noise(name, r, darks, options);
     dark_current(r);
     saturation_figures(r);

@@ -15,13 +15,14 @@ bool same_exposure(double a, double b)
 // Dark pairs at several exposures: mean and variance as straight lines in t.
 void fit_darks(const std::vector<DarkLevel>& darks, LineFit& mean_fit, LineFit& var_fit)
 {
-    std::vector<double> t, mu, mu_se, var, var_se;
+    std::vector<double> t, mu, mu_se, var, var_se, relative;
     for (const DarkLevel& d : darks) {
+        relative.push_back(d.m.var > 0 ? d.var_se / d.m.var : std::sqrt(2.0 / static_cast<double>(d.m.n - 1)));
         t.push_back(d.t);
         mu.push_back(d.m.mean);
-        mu_se.push_back(std::max(d.m.mean_se(), 1e-9));
+        mu_se.push_back(std::max(d.mean_se, 1e-9));
         var.push_back(d.m.var);
-        var_se.push_back(std::max(d.m.var_se(), 1e-9));
+        var_se.push_back(std::max(d.var_se, 1e-9));
     }
     mean_fit = fit_line(t, mu, mu_se, true);
     // Weights from the fitted variances, not the measured ones, so that a
@@ -29,7 +30,7 @@ void fit_darks(const std::vector<DarkLevel>& darks, LineFit& mean_fit, LineFit& 
     var_fit = fit_line(t, var, var_se, true);
     for (int pass = 0; pass < 3 && var_fit.ok; ++pass) {
         for (size_t i = 0; i < darks.size(); ++i)
-            var_se[i] = std::max(var_fit.at(t[i]), 1e-9) * std::sqrt(2.0 / static_cast<double>(darks[i].m.n - 1));
+            var_se[i] = std::max(var_fit.at(t[i]) * relative[i], 1e-9);
         var_fit = fit_line(t, var, var_se, true);
     }
 }
@@ -68,7 +69,7 @@ bool prepare_channel(int channel, const std::vector<DarkLevel>& darks, const std
         } else if (matched) {
             p.dark_mu = matched->m.mean;
             p.dark_var = matched->m.var;
-            p.dark_var_se = matched->m.var_se();
+            p.dark_var_se = matched->var_se;
             p.dark_from = plan_line(matched->line);
         } else {
             p.dark_mu = r.dark_mean_fit.at(f.t);

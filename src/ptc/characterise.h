@@ -22,6 +22,9 @@ struct FitOptions {
 // the stuck pixels'), and at 0.
 constexpr double clip_share_limit = 0.001;
 constexpr double zero_share_limit = 0.005;
+// When no pair lies below the fit range's end and none up to saturation is
+// unclipped, K comes from pairs with at most this share at the clip level.
+constexpr double fallback_clip_share = 0.02;
 // Deviations beyond this many standard errors are taken as real.
 constexpr double significant_z = 5.0;
 // Below this dark variance (DN^2) the quantisation noise dominates and the
@@ -33,6 +36,10 @@ struct DarkLevel {
     double t = NAN;  // exposure, s
     ChannelMoments m;
     int line = 0;
+    double mean_se = m.mean_se(), var_se = m.var_se();
+    // Samples clipped at 0: m.mean and m.var are those of the normal cut
+    // there, and the variance holds the dark's fixed pattern too.
+    bool censored = false;
 };
 
 struct FlatLevel {
@@ -84,6 +91,7 @@ struct ChannelResult {
     std::optional<double> sigma_y_dark, sigma_y_dark_se;
     std::optional<double> sigma_d, sigma_d_se;
     bool sigma_d_upper_limit = false;
+    std::string limit_reason;  // why sigma_d is only an upper limit
 
     bool dark_fits = false;  // dark pairs at several exposures
     LineFit dark_mean_fit, dark_var_fit;
@@ -95,7 +103,7 @@ struct ChannelResult {
     double u_e_min = NAN;
     std::optional<double> dr, dr_db, dr_bits, dr_se_db;
 
-    std::optional<double> linearity_error;  // percent
+    std::optional<double> linearity_error, linearity_error_se;  // percent
     LineFit linearity_fit;                  // net mean against exposure
 
     std::vector<std::string> warnings;

@@ -1,5 +1,6 @@
 #include "ptc/pair_stats.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "ptc/pair_reader.h"
@@ -98,4 +99,26 @@ PairStats pair_stats(const PairPixels& pixels)
     for (int ch = 0; ch < channel_count; ++ch)
         stats.channel[ch] = moments_of(channel[ch]);
     return stats;
+}
+
+std::array<std::vector<int64_t>, channel_count> value_counts(const PairPixels& pixels)
+{
+    std::array<std::vector<int64_t>, plane_count> plane;
+    for (auto& counts : plane)
+        counts.assign(counted_values, 0);
+    const PairWindow& w = pixels.window;
+    for (const std::vector<uint16_t>& frame : pixels.frame)
+        for (int64_t r = 0; r < w.height; ++r)
+            for (int64_t c = 0; c < w.width; ++c)
+                ++plane[static_cast<size_t>(pixels.plane_at(r, c))]
+                       [std::min<size_t>(frame[static_cast<size_t>(r * w.width + c)], counted_values - 1)];
+    std::array<std::vector<int64_t>, channel_count> channel;
+    for (auto& counts : channel)
+        counts.assign(counted_values, 0);
+    for (int p = 0; p < plane_count; ++p)
+        for (int ch : channels_of_plane(p))
+            if (ch >= 0)
+                for (size_t k = 0; k < counted_values; ++k)
+                    channel[static_cast<size_t>(ch)][k] += plane[static_cast<size_t>(p)][k];
+    return channel;
 }

@@ -2,7 +2,10 @@
 // counts the clipping and defect checks need.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "ptc/channels.h"
 
@@ -30,3 +33,9 @@ struct PairStats {
 };
 
 PairStats pair_stats(const PairPixels& pixels);
+
+// Counts of the sample values of both frames per channel: entry k for value
+// k, the last entry for every value from there up (a dark frame that clips at
+// 0 needs only its low values).
+constexpr size_t counted_values = 16384;
+std::array<std::vector<int64_t>, channel_count> value_counts(const PairPixels& pixels);

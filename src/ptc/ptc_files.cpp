@@ -77,14 +77,17 @@ std::string channel_json(int ch, const PtcResults& results)
     j += ", \"dr_bits\": " + json_number(c.dr_bits);
     j += ", \"dr_stops\": " + json_number(c.dr_bits);
     j += ", \"linearity_error_percent\": " + json_number(c.linearity_error);
+    j += ", \"linearity_error_percent_stderr\": " + json_number(c.linearity_error_se);
     j += ", \"dark_current_e_per_s\": " + json_number(c.dark_current);
     j += ", \"dark_current_e_per_s_stderr\": " + json_number(c.dark_current_se);
     j += ", \"dark_current_from_variance_e_per_s\": " + json_number(c.dark_current_var);
     j += ", \"dark_current_from_variance_e_per_s_stderr\": " + json_number(c.dark_current_var_se);
     j += ", \"dsnu_e\": " + json_number(s.dsnu_e);
     j += ", \"dsnu_e_stderr\": " + json_number(s.dsnu_e_se);
+    j += ", \"dsnu_e_upper_limit\": " + json_number(s.dsnu_limit_e);
     j += ", \"prnu_percent\": " + json_number(s.prnu_percent);
     j += ", \"prnu_percent_stderr\": " + json_number(s.prnu_percent_se);
+    j += ", \"prnu_percent_upper_limit\": " + json_number(s.prnu_limit_percent);
     j += ", \"hot_pixels\": " + count(s.hot);
     j += ", \"dead_pixels\": " + count(s.dead);
     j += ", \"weak_pixels\": " + count(s.weak);
@@ -133,10 +136,13 @@ std::string ptc_results_json(const PtcResults& results)
                     static_cast<long long>(w.height), static_cast<long long>(w.x), static_cast<long long>(w.y),
                     results.clip[0], results.clip[1], results.clip[2], results.clip[3], results.clip[4],
                     clip_share_limit, zero_share_limit, significant_z, hot_threshold_spreads, dead_share, weak_share);
-    json += "  \"warnings\": [";
-    for (size_t i = 0; i < results.warnings.size(); ++i)
-        json += (i ? ", " : "") + json_string(results.warnings[i]);
-    json += "]\n}\n";
+    auto list = [](const std::vector<std::string>& texts) {
+        std::string out = "[";
+        for (size_t i = 0; i < texts.size(); ++i)
+            out += (i ? ", " : "") + json_string(texts[i]);
+        return out + "]";
+    };
+    json += "  \"notes\": " + list(results.notes) + ",\n  \"warnings\": " + list(results.warnings) + "\n}\n";
     return json;
 }
 

@@ -1,8 +1,10 @@
 #include "ptc/ptc_plots.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "plot/svg_plot.h"
+#include "ptc/ptc_outputs.h"
 #include "ptc/ptc_results.h"
 
 namespace {
@@ -11,12 +13,25 @@ namespace {
 const int plotted[3] = {ch_red, ch_green, ch_blue};
 const char* const colour_ink[3] = {"#d62728", "#2ca02c", "#1f77b4"};
 constexpr plot::Marker colour_marker[3] = {plot::Marker::circle, plot::Marker::square, plot::Marker::diamond};
+const char* const neutral_ink = "#555555";
+const char* const model_dash = "6 3";
+const char* const floor_dash = "2 3";
 
 std::string figure_subtitle(const PtcResults& results)
 {
     const PairWindow& w = results.window;
     return std::to_string(results.plan->flats.size()) + " flat pairs, window " + std::to_string(w.width) + "x" +
            std::to_string(w.height) + " at X=" + std::to_string(w.x) + " Y=" + std::to_string(w.y);
+}
+
+plot::Figure figure_of(const PtcResults& results, std::string title, std::string x_label, std::string y_label)
+{
+    plot::Figure figure;
+    figure.title = std::move(title);
+    figure.subtitle = figure_subtitle(results);
+    figure.axes.x.label = std::move(x_label);
+    figure.axes.y.label = std::move(y_label);
+    return figure;
 }
 
 plot::Series series(const std::string& name, plot::SeriesKind kind, int c)
@@ -29,49 +44,66 @@ plot::Series series(const std::string& name, plot::SeriesKind kind, int c)
     return s;
 }
 
-// Net variance against net mean: fitted pairs filled, the others as crosses,
-// each colour's fitted line over the fit range and its saturation point.
+// A legend entry for lines drawn once per colour: one grey sample of the dash.
+plot::LegendEntry neutral_entry(const std::string& text, plot::SeriesKind kind, const char* dash)
+{
+    plot::LegendEntry e;
+    e.text = text;
+    e.kind = kind;
+    e.style.colour = neutral_ink;
+    e.style.dash = dash;
+    e.style.marker = plot::Marker::cross;
+    return e;
+}
+
+// Net variance against net mean: the fitted pairs filled and their line over
+// the fit range, the pairs left out as crosses, each colour's saturation.
 std::string transfer_curve(const PtcResults& results)
 {
-    plot::Figure figure;
-    figure.title = "Photon transfer curve";
-    figure.subtitle = figure_subtitle(results);
+    plot::Figure figure = figure_of(results, "Photon transfer curve", "net mean (DN)", "net temporal variance (DN^2)");
     plot::Axes& axes = figure.axes;
-    axes.x.label = "net mean (DN)";
-    axes.y.label = "net temporal variance (DN^2)";
-    axes.x.margin = axes.y.margin = 0.03;
     plot::Series saturation;
-    saturation.name = "saturation (largest variance)";
+    saturation.name = "saturation (the pair of largest variance)";
     saturation.kind = plot::SeriesKind::markers;
     saturation.style.marker = plot::Marker::triangle;
     saturation.style.marker_size = 5.0;
+    bool left_out = false;
     for (int c = 0; c < 3; ++c) {
         const ChannelResult& f = results.channel[plotted[c]];
         const std::string name = channel_name(plotted[c]);
-        plot::Series fitted = series(name + " fitted", plot::SeriesKind::markers, c);
-        plot::Series other = series(name + " left out of the fit", plot::SeriesKind::markers, c);
+        plot::Series fitted = series("", plot::SeriesKind::markers, c);
+        plot::Series other = series("", plot::SeriesKind::markers, c);
         other.style.marker = plot::Marker::cross;
-        double fit_end = 0;
         for (const PtcPoint& p : f.points) {
             plot::Series& s = p.in_fit ? fitted : other;
             s.x.push_back(p.net_mu);
             s.y.push_back(p.net_var);
-            if (p.in_fit)
-                fit_end = std::max(fit_end, p.net_mu);
+        }
+        left_out = left_out || !other.x.empty();
+        if (f.ok) {
+            // The line over the fit range, from 0 to its end.
+            const double offset = results.options.black_level ? f.gain_fit.intercept : 0.0;
+            double end = results.options.fit_max * f.range_reference;
+            for (const PtcPoint& p : f.points)
+                if (p.in_fit)
+                    end = std::max(end, p.net_mu);
+            plot::Series line = series("", plot::SeriesKind::line, c);
+            line.style.dash = model_dash;
+            line.x = {0.0, end};
+            line.y = {offset, offset + f.K * end};
+            axes.add(line);
+            plot::LegendEntry entry;
+            entry.text = name + ": K " + with_se(f.K, f.K_se, 4) + " DN/e-, fitted up to " +
+                         plot::format_number(end, 0) + " DN";
+            entry.kind = plot::SeriesKind::line_markers;
+            entry.style = fitted.style;
+            entry.style.dash = model_dash;
+            axes.legend_entries.push_back(entry);
         }
         if (!fitted.x.empty())
             axes.add(fitted);
         if (!other.x.empty())
             axes.add(other);
-        if (f.ok) {
-            plot::Series line = series(name + " fit, K " + plot::format_number(f.K, 4) + " DN/e-", plot::SeriesKind::line, c);
-            line.style.dash = "6 3";
-            const double offset = results.options.black_level ? f.gain_fit.intercept : 0.0;
-            line.x = {0.0, fit_end};
-            line.y = {offset, offset + f.K * fit_end};
-            line.sets_range = false;
-            axes.add(line);
-        }
         if (f.saturation_reached) {
             const PtcPoint& sat = f.points[static_cast<size_t>(f.saturation)];
             saturation.x.push_back(sat.net_mu);
@@ -80,24 +112,24 @@ std::string transfer_curve(const PtcResults& results)
     }
     if (!saturation.x.empty())
         axes.add(saturation);
+    if (left_out)
+        axes.legend_entries.push_back(
+            neutral_entry("left out of the fit (clipped, or beyond the fit range)", plot::SeriesKind::markers, ""));
     return plot::render_svg(figure);
 }
 
-// Temporal noise against net signal on log-log axes, with the shot-noise line
-// sqrt(K x signal) and the dark noise floor.
+// Temporal noise against net signal on log-log axes, with each colour's
+// shot-noise line sqrt(K x) and dark noise sigma_y.dark.
 std::string noise_curve(const PtcResults& results)
 {
-    plot::Figure figure;
-    figure.title = "Temporal noise against signal";
-    figure.subtitle = figure_subtitle(results);
+    plot::Figure figure = figure_of(results, "Temporal noise against signal", "net mean (DN)", "temporal noise (DN)");
     plot::Axes& axes = figure.axes;
-    axes.x.label = "net mean (DN)";
-    axes.y.label = "temporal noise (DN)";
     axes.x.scale = axes.y.scale = plot::Scale::log10;
+    bool models = false;
     for (int c = 0; c < 3; ++c) {
         const ChannelResult& f = results.channel[plotted[c]];
         const std::string name = channel_name(plotted[c]);
-        plot::Series noise = series(name + " measured", plot::SeriesKind::line_markers, c);
+        plot::Series noise = series(name, plot::SeriesKind::line_markers, c);
         for (const PtcPoint& p : f.points)
             if (p.net_mu > 0) {
                 noise.x.push_back(p.net_mu);
@@ -108,61 +140,82 @@ std::string noise_curve(const PtcResults& results)
         axes.add(noise);
         if (!f.ok)
             continue;
-        plot::Series shot = series(name + " shot noise sqrt(K x)", plot::SeriesKind::line, c);
-        shot.style.dash = "6 3";
-        shot.sets_range = false;
-        plot::Series floor = series(name + " dark noise " + plot::format_number(f.sigma_y_dark.value_or(NAN), 2) + " DN",
-                                    plot::SeriesKind::line, c);
-        floor.style.dash = "2 3";
-        floor.sets_range = false;
-        for (double x : {noise.x.front(), noise.x.back()}) {
-            shot.x.push_back(x);
-            shot.y.push_back(std::sqrt(f.K * x));
-            floor.x.push_back(x);
-            floor.y.push_back(f.sigma_y_dark.value_or(NAN));
-        }
+        models = true;
+        const double lo = *std::min_element(noise.x.begin(), noise.x.end());
+        const double hi = *std::max_element(noise.x.begin(), noise.x.end());
+        plot::Series shot = series("", plot::SeriesKind::line, c);
+        shot.style.dash = model_dash;
+        shot.x = {lo, hi};
+        shot.y = {std::sqrt(f.K * lo), std::sqrt(f.K * hi)};
         axes.add(shot);
-        if (f.sigma_y_dark && *f.sigma_y_dark > 0)
+        if (f.sigma_y_dark && *f.sigma_y_dark > 0) {
+            plot::Series floor = series("", plot::SeriesKind::line, c);
+            floor.style.dash = floor_dash;
+            floor.x = {lo, hi};
+            floor.y = {*f.sigma_y_dark, *f.sigma_y_dark};
             axes.add(floor);
+            axes.labels.push_back(plot::Label{lo, *f.sigma_y_dark, name + " " + plot::format_number(*f.sigma_y_dark, 2) + " DN",
+                                              plot::Side::left, colour_ink[c]});
+        }
+    }
+    if (models) {
+        axes.legend_entries.push_back(neutral_entry("shot noise sqrt(K x net mean)", plot::SeriesKind::line, model_dash));
+        axes.legend_entries.push_back(neutral_entry("dark noise sigma_y.dark", plot::SeriesKind::line, floor_dash));
     }
     return plot::render_svg(figure);
 }
 
-// SNR against signal in electrons, with the model's curve
-// mu / sqrt(sigma_y_dark^2 / K^2 + mu).
+// SNR against signal in electrons up to saturation, with the model
+// mu / sqrt(sigma_y.dark^2 / K^2 + mu) from where it is 1 (the least
+// detectable signal) and the shot-noise limit sqrt(mu).
 std::string snr_curve(const PtcResults& results)
 {
-    plot::Figure figure;
-    figure.title = "Signal-to-noise ratio";
-    figure.subtitle = figure_subtitle(results);
+    plot::Figure figure = figure_of(results, "Signal-to-noise ratio", "signal (electrons)", "SNR");
     plot::Axes& axes = figure.axes;
-    axes.x.label = "signal (electrons)";
-    axes.y.label = "SNR";
     axes.x.scale = axes.y.scale = plot::Scale::log10;
+    double lo = INFINITY, hi = 0;
     for (int c = 0; c < 3; ++c) {
         const ChannelResult& f = results.channel[plotted[c]];
         if (!f.ok)
             continue;
-        const std::string name = channel_name(plotted[c]);
-        plot::Series measured = series(name + " measured", plot::SeriesKind::markers, c);
-        for (const PtcPoint& p : f.points)
-            if (p.net_mu > 0 && p.var > 0 && (!f.saturation_reached || &p - f.points.data() <= f.saturation)) {
+        plot::Series measured = series(channel_name(plotted[c]), plot::SeriesKind::markers, c);
+        for (size_t i = 0; i < f.points.size(); ++i) {
+            const PtcPoint& p = f.points[i];
+            if (p.net_mu > 0 && p.var > 0 && (!f.saturation_reached || static_cast<int>(i) <= f.saturation)) {
                 measured.x.push_back(p.net_mu / f.K);
                 measured.y.push_back(p.net_mu / std::sqrt(p.var));
             }
+        }
         if (measured.x.empty())
             continue;
         axes.add(measured);
-        plot::Series model = series(name + " model", plot::SeriesKind::line, c);
-        model.sets_range = false;
         const double dark_e2 = std::max(f.dark_var, 0.0) / (f.K * f.K);
-        const double lo = measured.x.front(), hi = measured.x.back();
-        for (int i = 0; i <= 40; ++i) {
-            const double mu = lo * std::pow(hi / lo, i / 40.0);
+        const double from = std::isfinite(f.u_e_min) ? f.u_e_min : *std::min_element(measured.x.begin(), measured.x.end());
+        const double to = *std::max_element(measured.x.begin(), measured.x.end());
+        plot::Series model = series("", plot::SeriesKind::line, c);
+        for (int i = 0; i <= 60; ++i) {
+            const double mu = from * std::pow(to / from, i / 60.0);
             model.x.push_back(mu);
             model.y.push_back(mu / std::sqrt(dark_e2 + mu));
         }
         axes.add(model);
+        lo = std::min(lo, from);
+        hi = std::max(hi, to);
+    }
+    if (hi > 0) {
+        plot::LegendEntry model;
+        model.text = "model: signal / sqrt(dark noise^2 + signal)";
+        model.kind = plot::SeriesKind::line;
+        model.style.colour = neutral_ink;
+        axes.legend_entries.push_back(model);
+        plot::Series limit;
+        limit.name = "shot-noise limit sqrt(signal)";
+        limit.style.colour = neutral_ink;
+        limit.style.dash = model_dash;
+        limit.style.line_width = 1.0;
+        limit.x = {lo, hi};
+        limit.y = {std::sqrt(lo), std::sqrt(hi)};
+        axes.add(limit);
     }
     return plot::render_svg(figure);
 }
@@ -170,19 +223,15 @@ std::string snr_curve(const PtcResults& results)
 // Deviation of the net mean from the straight line through the exposures.
 std::string linearity_plot(const PtcResults& results)
 {
-    plot::Figure figure;
-    figure.title = "Linearity: deviation from the fitted line (5 to 95 % of saturation)";
-    figure.subtitle = figure_subtitle(results);
+    plot::Figure figure = figure_of(results, "Linearity: deviation from the line fitted from 5 to 95 % of saturation",
+                                    "net mean (DN)", "deviation (%)");
     plot::Axes& axes = figure.axes;
-    axes.x.label = "net mean (DN)";
-    axes.y.label = "deviation (%)";
-    axes.x.margin = axes.y.margin = 0.05;
     for (int c = 0; c < 3; ++c) {
         const ChannelResult& f = results.channel[plotted[c]];
         if (!f.linearity_error)
             continue;
-        plot::Series dev = series(std::string(channel_name(plotted[c])) + " (LE " +
-                                      plot::format_number(*f.linearity_error, 3) + " %)",
+        plot::Series dev = series(std::string(channel_name(plotted[c])) + ": LE " +
+                                      with_se(*f.linearity_error, f.linearity_error_se) + " %",
                                   plot::SeriesKind::line_markers, c);
         for (const PtcPoint& p : f.points)
             if (!std::isnan(p.linearity_dev)) {
@@ -192,55 +241,53 @@ std::string linearity_plot(const PtcResults& results)
         axes.add(dev);
     }
     plot::RefLine zero;
-    zero.value = 0;
-    zero.style.colour = "#888888";
+    zero.style.colour = neutral_ink;
     zero.style.line_width = 0.8;
+    zero.label = "the fitted line";
     axes.ref_lines.push_back(zero);
     return plot::render_svg(figure);
 }
 
-// Spectrograms of one mean image: each plane along rows (solid) and columns
-// (dashed), and the temporal floor.
-std::string spectrogram_plot(const PtcResults& results, bool flat)
+// One spectrogram of a mean image: each colour's plane along the rows (or the
+// columns), with its temporal floor.
+std::string spectrogram_plot(const PtcResults& results, bool flat, bool along_rows)
 {
     const SpectrogramSet& sp = results.spectra;
     const PlaneSpectrograms& s = flat ? sp.flat : sp.dark;
-    plot::Figure figure;
-    figure.title = flat ? "Spectrogram of the flat (PRNU): plan line " + std::to_string(sp.flat_line) + " less line " +
-                              std::to_string(sp.dark_line)
-                        : "Spectrogram of the dark (DSNU): plan line " + std::to_string(sp.dark_line);
-    figure.subtitle = figure_subtitle(results);
+    const std::string what = flat ? "flat (PRNU), plan line " + std::to_string(sp.flat_line) + " less line " +
+                                        std::to_string(sp.dark_line)
+                                  : "dark (DSNU), plan line " + std::to_string(sp.dark_line);
+    plot::Figure figure = figure_of(results, std::string("Spectrogram along the ") + (along_rows ? "rows" : "columns") +
+                                                 " of the " + what,
+                                    "spatial frequency (cycles per pixel of the plane)", "amplitude (DN)");
     plot::Axes& axes = figure.axes;
-    axes.x.label = "spatial frequency (cycles per pixel of the plane)";
-    axes.y.label = "amplitude (DN)";
     axes.y.scale = plot::Scale::log10;
     const int planes[3] = {0, 1, 2};  // R, G1, B
+    bool floors = false;
     for (int c = 0; c < 3; ++c) {
-        const char* name = c == 1 ? "Green1" : channel_name(plotted[c]);
-        plot::Series rows = series(std::string(name) + " along rows", plot::SeriesKind::line, c);
-        rows.x = s.along_rows[planes[c]].frequency;
-        rows.y = s.along_rows[planes[c]].amplitude;
-        plot::Series columns = series(std::string(name) + " along columns", plot::SeriesKind::line, c);
-        columns.style.dash = "5 3";
-        columns.x = s.along_columns[planes[c]].frequency;
-        columns.y = s.along_columns[planes[c]].amplitude;
-        if (!rows.x.empty())
-            axes.add(rows);
-        if (!columns.x.empty())
-            axes.add(columns);
+        const Spectrogram& line = (along_rows ? s.along_rows : s.along_columns)[planes[c]];
+        if (line.frequency.empty())
+            continue;
+        const double floor = (flat ? sp.flat_floor : sp.dark_floor)[planes[c]];
+        plot::Series spectrum = series(std::string(c == 1 ? "Green1" : channel_name(plotted[c])) + " (floor " +
+                                           plot::format_number(floor, floor < 10 ? 2 : 1) + " DN)",
+                                       plot::SeriesKind::line, c);
+        spectrum.style.line_width = 1.0;
+        spectrum.x = line.frequency;
+        spectrum.y = line.amplitude;
+        axes.add(spectrum);
+        if (floor > 0) {
+            plot::Series level = series("", plot::SeriesKind::line, c);
+            level.style.dash = floor_dash;
+            level.x = {line.frequency.front(), line.frequency.back()};
+            level.y = {floor, floor};
+            axes.add(level);
+            floors = true;
+        }
     }
-    const double floor = flat ? sp.flat_floor[1] : sp.dark_floor[1];
-    if (floor > 0 && !s.along_rows[1].frequency.empty()) {
-        plot::Series line;
-        line.name = "temporal floor (Green1) " + plot::format_number(floor, 3) + " DN";
-        line.kind = plot::SeriesKind::line;
-        line.style.colour = "#555555";
-        line.style.dash = "2 3";
-        line.x = {0.0, 0.5};
-        line.y = {floor, floor};
-        line.sets_range = false;
-        axes.add(line);
-    }
+    if (floors)
+        axes.legend_entries.push_back(
+            neutral_entry("temporal noise floor of the mean image", plot::SeriesKind::line, floor_dash));
     return plot::render_svg(figure);
 }
 
@@ -252,9 +299,11 @@ std::vector<std::pair<std::string, std::string>> ptc_plot_files(const PtcResults
                                                               {"ptc-noise.svg", noise_curve(results)},
                                                               {"ptc-snr.svg", snr_curve(results)},
                                                               {"ptc-linearity.svg", linearity_plot(results)}};
-    if (results.spectra.measured) {
-        files.push_back({"ptc-spectrogram-dark.svg", spectrogram_plot(results, false)});
-        files.push_back({"ptc-spectrogram-flat.svg", spectrogram_plot(results, true)});
-    }
+    if (results.spectra.measured)
+        for (bool flat : {false, true})
+            for (bool rows : {true, false})
+                files.push_back({std::string("ptc-spectrogram-") + (flat ? "flat" : "dark") + (rows ? "-rows" : "-columns") +
+                                     ".svg",
+                                 spectrogram_plot(results, flat, rows)});
     return files;
 }

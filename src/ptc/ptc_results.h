@@ -19,6 +19,9 @@ struct SpatialResult {
     double flat_share = 0;             // the flat's net mean, share of the fit range's reference
     std::optional<double> dsnu_e, dsnu_e_se;
     std::optional<double> prnu_percent, prnu_percent_se;
+    // When the spatial variance does not rise clearly (two standard errors)
+    // above 0: the figure is then only known to lie below this.
+    std::optional<double> dsnu_limit_e, prnu_limit_percent;
     // Parts (row, column, pixel), DN^2 for the dark, percent for PRNU; NaN when negative.
     double dsnu_parts_e[3] = {NAN, NAN, NAN};
     double prnu_parts_percent[3] = {NAN, NAN, NAN};
@@ -32,8 +35,6 @@ struct SpectrogramSet {
     PlaneSpectrograms dark;
     double flat_floor[plane_count] = {};  // temporal noise of the difference of mean images, DN
     double dark_floor[plane_count] = {};
-    double flat_level[plane_count] = {};  // spatial SD (temporal part removed), DN
-    double dark_level[plane_count] = {};
 };
 
 struct PtcResults {
@@ -45,5 +46,6 @@ struct PtcResults {
     ChannelResult channel[channel_count];
     SpatialResult spatial[channel_count];
     SpectrogramSet spectra;
-    std::vector<std::string> warnings;
+    std::vector<std::string> notes;     // how the series was read, where it is not the usual way
+    std::vector<std::string> warnings;  // what may be wrong with the series or the sensor
 };

@@ -1,9 +1,11 @@
 #include "ptc/series_measure.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 
+#include "ptc/censored_dark.h"
 #include "ptc/pair_stats.h"
 #include "reports/text_out.h"
 
@@ -17,13 +19,12 @@ std::string path_of(const SeriesRequest& request, const std::string& name)
     return (std::filesystem::path(request.plan_folder) / file).string();
 }
 
-struct Measured {
-    PairStats stats;
-};
+// Per channel, a dark pair clipped at 0 read as a normal distribution cut there.
+using ChannelCuts = std::array<std::optional<CensoredNormal>, channel_count>;
 
 // Reads and measures one pair; 0 or the exit status with the message.
 int measure_pair(const SeriesRequest& request, const PlanPair& pair, std::optional<PairWindow>& window,
-                 uint32_t size[2], PairStats& stats, std::string& console)
+                 uint32_t size[2], PairStats& stats, std::string& console, ChannelCuts* cuts = nullptr)
 {
     const bool first = !window;
     PairRead read = read_pair(*request.readers, path_of(request, pair.file[0]), path_of(request, pair.file[1]),
@@ -57,6 +58,17 @@ int measure_pair(const SeriesRequest& request, const PlanPair& pair, std::option
                             "needs two separate exposures.\n", which.c_str());
             return status_refused;
         }
+    if (cuts) {
+        std::array<std::vector<int64_t>, channel_count> counts;
+        for (int ch = 0; ch < channel_count; ++ch) {
+            const ChannelMoments& m = stats.channel[ch];
+            if (static_cast<double>(m.zeros) <= zero_share_limit * 2.0 * static_cast<double>(m.n))
+                continue;
+            if (counts[0].empty())
+                counts = value_counts(read.pixels);
+            (*cuts)[static_cast<size_t>(ch)] = censored_normal(counts[static_cast<size_t>(ch)]);
+        }
+    }
     return 0;
 }
 
@@ -64,20 +76,23 @@ int measure_pair(const SeriesRequest& request, const PlanPair& pair, std::option
 
 int measure_series(const SeriesRequest& request, const Plan& plan, PtcResults& results, std::string& console)
 {
+    const FitOptions& options = request.options;
     std::optional<PairWindow> window;
     uint32_t size[2] = {};
     std::vector<PairStats> dark_stats(plan.darks.size()), flat_stats(plan.flats.size());
+    std::vector<ChannelCuts> dark_cuts(plan.darks.size());
     for (size_t i = 0; i < plan.darks.size(); ++i)
-        if (int status = measure_pair(request, plan.darks[i], window, size, dark_stats[i], console))
+        if (int status = measure_pair(request, plan.darks[i], window, size, dark_stats[i], console,
+                                      options.black_level ? nullptr : &dark_cuts[i]))
             return status;
     for (size_t i = 0; i < plan.flats.size(); ++i)
         if (int status = measure_pair(request, plan.flats[i], window, size, flat_stats[i], console))
             return status;
     results.window = *window;
     results.plan = &plan;
-    FitOptions options = request.options;
 
     std::vector<FlatLevel> flats[channel_count];
+    double clipped_share = 0;  // the largest share of dark samples at 0
     for (int ch = 0; ch < channel_count; ++ch) {
         // The clip level: the largest sample of the series. Stuck pixels sit
         // there in every pair, dark ones included: only samples beyond theirs
@@ -92,19 +107,21 @@ int measure_series(const SeriesRequest& request, const Plan& plan, PtcResults& r
         for (size_t i = 0; i < plan.darks.size(); ++i) {
             const ChannelMoments& m = dark_stats[i].channel[ch];
             stuck = std::min(stuck, at_clip(m));
-            const double t = plan.darks[i].exposure_s.value_or(NAN);
-            results.darks[ch].push_back(DarkLevel{t, m, plan.darks[i].line});
+            DarkLevel dark{plan.darks[i].exposure_s.value_or(NAN), m, plan.darks[i].line};
             const double zero_share = static_cast<double>(m.zeros) / (2.0 * static_cast<double>(m.n));
             if (!options.black_level && zero_share > zero_share_limit) {
                 // A camera that writes black as 0 clips its dark frames there:
-                // their mean and variance are biased, and the black level is 0.
-                options.black_level = 0.0;
-                results.warnings.push_back(text_of(
-                    "%.2f percent of the %s samples of the dark pair of plan line %d are 0: the black level is "
-                    "clipped, taken as 0 DN, and the read noise comes from the fit's intercept (give --black-level "
-                    "if it is another)",
-                    100.0 * zero_share, channel_name(ch), plan.darks[i].line));
+                // their mean and variance are those of the part above 0 (when
+                // nearly all is 0, the quantisation floor bounds the noise).
+                const std::optional<CensoredNormal>& cut = dark_cuts[i][static_cast<size_t>(ch)];
+                dark.m.mean = cut ? cut->mean : 0.0;
+                dark.mean_se = cut ? cut->mean_se : 0.0;
+                dark.m.var = cut ? cut->variance : 0.0;
+                dark.var_se = cut ? cut->variance_se : 0.0;
+                dark.censored = true;
+                clipped_share = std::max(clipped_share, zero_share);
             }
+            results.darks[ch].push_back(dark);
         }
         for (size_t i = 0; i < plan.flats.size(); ++i) {
             const ChannelMoments& m = flat_stats[i].channel[ch];
@@ -117,6 +134,12 @@ int measure_series(const SeriesRequest& request, const Plan& plan, PtcResults& r
     }
 
     results.options = options;
+    if (clipped_share > 0)
+        results.notes.push_back(text_of(
+            "the dark frames clip at 0 (up to %.1f %% of their samples): their mean and variance are taken as those "
+            "of a normal distribution cut at 0, so the dark noise holds the dark's fixed pattern too and the read "
+            "noise is an upper limit, and DSNU is not measured",
+            100 * clipped_share));
     std::string error;
     for (int ch = 0; ch < channel_count; ++ch)
         if (!prepare_channel(ch, results.darks[ch], flats[ch], options, results.channel[ch], error)) {

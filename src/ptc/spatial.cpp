@@ -98,7 +98,9 @@ SpatialStats spatial_stats(const PairPixels& pair, const std::vector<bool>& stuc
         s.row = ss_rows / (N * (M - 1)) - (s.pixel + s.temporal / 2) / N;
         s.column = ss_columns / (M * (N - 1)) - (s.pixel + s.temporal / 2) / M;
         s.total = s.row + s.column + s.pixel;
-        s.total_se = ss_total / (M * N - 1) * std::sqrt(2.0 / (nn - 1));
+        // Both the mean image's variance and the temporal part taken out of
+        // it are measured from n samples.
+        s.total_se = std::hypot(ss_total / (M * N - 1), s.temporal / 2) * std::sqrt(2.0 / (nn - 1));
         s.median = median_of(image);
         for (double& v : image)
             v = std::fabs(v - s.median);
@@ -107,14 +109,27 @@ SpatialStats spatial_stats(const PairPixels& pair, const std::vector<bool>& stuc
     return out;
 }
 
+std::vector<bool> hot_pixels(const PairPixels& dark, const SpatialStats& dark_stats)
+{
+    std::vector<bool> hot(dark.frame[0].size(), false);
+    for (int p = 0; p < plane_count; ++p) {
+        const PlaneSpatial& d = dark_stats.plane[p];
+        const double above = d.median + hot_threshold_spreads * std::max(d.spread, min_spread_dn);
+        for_plane(dark, p, [&](int64_t, int64_t, size_t i) {
+            hot[i] = (dark.frame[0][i] + dark.frame[1][i]) / 2.0 > above;
+        });
+    }
+    return hot;
+}
+
 DefectCounts count_defects(const PairPixels& dark, const SpatialStats& dark_stats, const PairPixels& flat,
                            const SpatialStats& flat_stats, const std::vector<bool>& stuck)
 {
     DefectCounts counts;
+    const std::vector<bool> is_hot = hot_pixels(dark, dark_stats);
     for (int p = 0; p < plane_count; ++p) {
         const PlaneSpatial& d = dark_stats.plane[p];
         const PlaneSpatial& f = flat_stats.plane[p];
-        const double hot_above = d.median + hot_threshold_spreads * std::max(d.spread, min_spread_dn);
         const double net_median = f.median - d.median;
         int64_t hot = 0, dead = 0, weak = 0, stuck_count = 0;
         for_plane(flat, p, [&](int64_t, int64_t, size_t i) {
@@ -124,7 +139,7 @@ DefectCounts count_defects(const PairPixels& dark, const SpatialStats& dark_stat
             }
             const double dark_value = (dark.frame[0][i] + dark.frame[1][i]) / 2.0;
             const double net = (flat.frame[0][i] + flat.frame[1][i]) / 2.0 - dark_value;
-            hot += dark_value > hot_above;
+            hot += is_hot[i];
             if (net_median > 0) {
                 dead += net < dead_share * net_median;
                 weak += net >= dead_share * net_median && net < weak_share * net_median;

@@ -45,6 +45,9 @@ constexpr double min_spread_dn = 0.5;           // the SD never taken below this
 constexpr double dead_share = 0.1;              // net response below this share of the median
 constexpr double weak_share = 0.5;
 
+// Pixels whose dark mean lies above the hot threshold.
+std::vector<bool> hot_pixels(const PairPixels& dark, const SpatialStats& dark_stats);
+
 // Hot pixels from the dark pair's mean image; dead and weak from the flat's
 // net response (flat mean image - dark mean image); stuck as given.
 DefectCounts count_defects(const PairPixels& dark, const SpatialStats& dark_stats, const PairPixels& flat,
