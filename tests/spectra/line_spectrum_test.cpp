@@ -66,25 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
         KernelCase{"FullLineDc", false, 7, 0, std::vector<int32_t>(line_capacity, 3), {}, line_capacity, 0, 3.0}),
     [](const testing::TestParamInfo<KernelCase>& tested) { return std::string(tested.param.name); });
 
-// A direct sum with a fresh cos and sin per term, independent of the
-// recurrence, on an irregular sequence.
-TEST(KernelDft, AgreesWithDirectSumAtEveryFrequency)
-{
-    auto lines = std::make_unique<ProfileSet>();
-    const int32_t n = 50;
-    for (int32_t i = 0; i < n; ++i)
-        lines->line[2][i] = (i * 37) % 23 - 11 + (i % 7) * 100;
-    const double pi = std::acos(-1.0);
-    for (int32_t b = 0; b <= n / 2; ++b) {
-        double re = 0.0, im = 0.0;
-        for (int32_t i = 0; i < n; ++i) {
-            re += lines->line[2][i] * std::cos(2 * pi * b * i / n);
-            im -= lines->line[2][i] * std::sin(2 * pi * b * i / n);
-        }
-        EXPECT_NEAR(SpectrumKernel(*lines, KernelMode{}, 2, 0, n, b), std::hypot(re, im) / n, 1e-9) << b;
-    }
-}
-
 // In -F mode the lines hold tenths of DN: results are / N / 10 (the
 // autocovariance's magnitude).
 TEST(KernelFtCoef, DividesByTen)

@@ -162,27 +162,6 @@ TEST(FastSamplePass, MatchesThePlainPassOnRandomWindowsAndModes)
     }
 }
 
-// Row pairs up to 2048 long, more of them than one batch of the spectra
-// holds, with the full span and with a few frequencies.
-TEST(FastSamplePass, LongRowSpectra)
-{
-    ScratchDir dir;
-    std::mt19937 rng(5);
-    const uint32_t width = 2051, height = 70;
-    dir.put("IMG1.RAW", raw_file(random_samples(rng, size_t{width} * height, 1), true, 16));
-    for (const auto& [W, span, autocorr] : {std::tuple{2048, 1024, false}, {2048, 8, true}, {1998, 999, true},
-                                            {2046, 5, false}, {62, 31, true}}) {
-        PassCase c;
-        c.width = width;
-        c.height = height;
-        c.big_endian = true;
-        c.window = WindowSpec{W, 68, 1, 1, 1, 1};
-        c.mode.autocorr = autocorr;
-        c.rows = {W, span};
-        expect_same_passes(c, std::to_string(W) + " wide, span " + std::to_string(span));
-    }
-}
-
 // A bright, large window: the sum of d x d passes 2^53, where adding the
 // squares one by one in double precision no longer gives the whole-number
 // sum. The fast pass must still give the plain pass's sums.
