@@ -1,14 +1,13 @@
 // The figures made from report tables: what each series holds, what is left
-// out and said in a note, the levels white noise gives, and texts that keep
-// clear of each other and of the data in every kind of plot.
+// out and said in a note, the levels white noise gives (worked out by hand
+// from the table's length and the run's SDs), and texts that keep clear of
+// each other and of the data in every kind of plot.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "plot/report_plots.h"
 #include "plot/report_text.h"
-#include "program_profiles.h"
-#include "raw_writer.h"
 
 using namespace plot;
 using namespace plot_test;
@@ -51,67 +50,6 @@ StatsRecord record_of(const std::string& line)
 
 }  // namespace
 
-TEST(WhiteNoise, LevelsOfTheAutocorrelationAndTheSpectra)
-{
-    EXPECT_DOUBLE_EQ(white_acf_percent(64, 0), 98.4375);
-    EXPECT_DOUBLE_EQ(white_acf_percent(64, 3), -1.5625);
-    EXPECT_DOUBLE_EQ(white_dft_magnitude(10, 64, 1), 10 * std::sqrt(pi) / 16);  // sd sqrt(pi / 4n)
-    EXPECT_DOUBLE_EQ(white_dft_magnitude(10, 64, 31), 10 * std::sqrt(pi) / 16);
-    EXPECT_DOUBLE_EQ(white_dft_magnitude(10, 64, 32), 10 * std::sqrt(2 / (64 * pi)));  // the real coefficient
-    EXPECT_DOUBLE_EQ(white_dft_magnitude(10, 63, 31), 10 * std::sqrt(pi / (4 * 63.0)));  // no real one when n is odd
-    EXPECT_TRUE(std::isnan(white_dft_magnitude(10, 64, 0)));
-    EXPECT_TRUE(std::isnan(white_dft_magnitude(10, 64, 33)));
-}
-
-// The levels against what quorva measures on white noise: its -M and -A
-// tables of a synthetic frame and of a pair, the SDs of its record.
-TEST(WhiteNoise, TheLevelsAreWhatTheProgramsMeasure)
-{
-    const ScratchDir dir;
-    rawgen::Content c;
-    for (auto& p : c.plane) {
-        p.level = 1000;
-        p.noise_sd = 40;
-    }
-    for (const uint64_t seed : {1, 2}) {
-        c.seed = seed;
-        rawgen::write_file("W" + std::to_string(seed) + ".NEF", rawgen::make_nef(rawgen::make_image(600, 300, c)));
-    }
-    for (const char* second : {"", "W2"}) {
-        SCOPED_TRACE(second);
-        std::vector<std::string> args = {"W1", "-M", "-L", "-W512", "-H256"};
-        if (*second)
-            args.insert(args.begin() + 1, second);
-        ASSERT_EQ(run_captured(quorva_profile(), args).status, 0);
-        args[*second ? 2 : 1] = "-A";
-        ASSERT_EQ(run_captured(quorva_profile(), args).status, 0);
-        const std::vector<ReportTable> t = read_tables(dir.read("DFT.CSV"), spectrum_kinds);
-        ASSERT_EQ(t.size(), 4u);
-        std::string log = dir.read("QUORVA.CSV");
-        log = log.substr(log.rfind('\n', log.size() - 2) + 1);
-        const StatsRecord r = record_of(log.substr(0, log.size() - 1));
-        // Row table: planes of 256 samples, G of 512; the mean over the
-        // frequencies inside (0, n/2) and over the lags above 0.
-        const double sd = r.sd[1] * (*second ? std::sqrt(2.0) : 1.0);
-        double g1 = 0, acf = 0;
-        size_t n = 0, lags = 0;
-        for (size_t i = 0; i < t[0].row_count(); ++i)
-            if (t[0].at(i, 4) > 0 && t[0].at(i, 4) < 128) {
-                g1 += t[0].at(i, 6);
-                ++n;
-            }
-        for (size_t i = 0; i < t[2].row_count(); ++i)
-            if (t[2].at(i, 4) > 0) {
-                acf += t[2].at(i, 6);
-                ++lags;
-            }
-        EXPECT_NEAR(g1 / n, white_dft_magnitude(sd, 256, 1), 0.02 * white_dft_magnitude(sd, 256, 1));
-        // Scatter of the means: about 0.4 % and 0.05 (the frames are the same on every run).
-        EXPECT_NEAR(acf / lags, white_acf_percent(256, 1), 0.15);
-        std::filesystem::remove("DFT.CSV");
-    }
-}
-
 TEST(HistogramPlot, EmptyPlanesAndOuterCountsAreNotesCountsOfZeroStandOnTheFloor)
 {
     // R and B all below the range (a flat frame), G1 and G2 in bins of 20 from 3700.
@@ -132,6 +70,8 @@ TEST(HistogramPlot, EmptyPlanesAndOuterCountsAreNotesCountsOfZeroStandOnTheFloor
     EXPECT_GE(d.x.hi, 3760);
     EXPECT_NEAR(d.data.back().front().y, d.area.bottom(), 1e-9);
     EXPECT_GT(d.x.lo, 3690);  // not widened to a whole tick step
+    // --ev: the bin edges at log2 DN.
+    EXPECT_DOUBLE_EQ(histogram_figure(t, {.ev = true}).axes.series[1].x[3], std::log2(3760.0));
 }
 
 TEST(NormalityPlot, ScoresAtTheUpperEdgeOfTheirBinsOnTheScaleOfTheFit)
@@ -145,9 +85,9 @@ TEST(NormalityPlot, ScoresAtTheUpperEdgeOfTheirBinsOnTheScaleOfTheFit)
         std::string text = "Normality curves" + source("D.NEF", 200, 200, 4, 4) +
                            "  DN,      Red,       Green,        Blue,  (SD's above Ave.)\n";
         for (size_t j = 0; j < 11; ++j)
-            text += format("%4d, %10.3f, %10.3f, %10.3f\n", j == 0 ? 0 : static_cast<int>(edge[j - 1]),
-                           j == 0 ? -6.0 : (edge[j] * red_scale - 60) / 20, (edge[j == 10 ? 9 : j] - 60) / 20,
-                           (edge[j] * blue_scale - 60) / 20);
+            text += text_of("%4d, %10.3f, %10.3f, %10.3f\n", j == 0 ? 0 : static_cast<int>(edge[j - 1]),
+                            j == 0 ? -6.0 : (edge[j] * red_scale - 60) / 20, (edge[j == 10 ? 9 : j] - 60) / 20,
+                            (edge[j] * blue_scale - 60) / 20);
         return table_of(text + "\n", hist_kinds);
     };
     const StatsRecord fit = record_of(" 60.00, 60.00, 60.00,20.00,20.00,20.00, 0.0, 0.0, From Hist:,  60.00, "
@@ -192,9 +132,7 @@ TEST(SpectrumPlot, ChannelsWithoutFillerAndTheWhiteNoiseLevelOfTheRun)
                                    spectrum_kinds);
     const StatsRecord r = record_of(" 1.00, 1.00, 1.00, 6.00, 8.00, 4.00, 0.0, 0.0, , , , , , , , A.NEF minus B.NEF, w8, h8, x0, y0");
     for (const bool dc : {false, true}) {
-        PlotOptions o;
-        o.dc = dc;
-        const Figure f = spectrum_figure(t, &r, o);
+        const Figure f = spectrum_figure(t, &r, {.dc = dc});
         const Series* g = named(f, "G (RMS");
         ASSERT_NE(g, nullptr);
         EXPECT_EQ(g->x, dc ? (std::vector<double>{0, 1 / 8.0, 2 / 8.0, 3 / 8.0, 4 / 8.0})
@@ -212,6 +150,8 @@ TEST(SpectrumPlot, ChannelsWithoutFillerAndTheWhiteNoiseLevelOfTheRun)
     EXPECT_NEAR(level->y[0], blue * std::sqrt(pi / 16.0), 1e-12);
     EXPECT_NEAR(level->y[1], blue * std::sqrt(2.0 / (4.0 * pi)), 1e-12);
     EXPECT_TRUE(has_note(spectrum_figure(t, nullptr, {}), "No white-noise level"));
+    // --data: the filler beyond f = 4 is no value.
+    EXPECT_NE(table_tsv(t).find("\n4\t3.000\t5\tnan\t2\t1.000\t"), std::string::npos) << table_tsv(t);
 }
 
 TEST(AcfPlot, ConnectedWithTheWhiteNoiseLevelAndLagZeroOffTheScale)
@@ -222,16 +162,31 @@ TEST(AcfPlot, ConnectedWithTheWhiteNoiseLevelAndLagZeroOffTheScale)
                                                   {-7, 1, -15, -12, -13, -11}, {3, 0, 1, 2, 0, 1}}),
                                    spectrum_kinds);
     const Figure f = acf_figure(t);
-    const Series* g = named(f, "G (RMS");
-    ASSERT_NE(g, nullptr);
-    EXPECT_EQ(g->kind, SeriesKind::line_markers);
-    EXPECT_EQ(g->x, (std::vector<double>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(named(f, "R (RMS")->x, (std::vector<double>{0, 2, 4, 6, 8}));
+    std::vector<std::string> names;
+    for (const Series& s : f.axes.series)
+        names.push_back(s.name);
+    ASSERT_EQ(names, (std::vector<std::string>{"G (RMS 1.000)", "R (RMS 2.000)", "G1 (RMS 3.000)", "B (RMS 4.000)",
+                                               "G2 (RMS 5.000)", "G white noise -6.25 %", "R, G1, B, G2 white noise -12.5 %"}));
+    EXPECT_EQ(f.axes.series[0].kind, SeriesKind::line_markers);
+    EXPECT_EQ(f.axes.series[0].x, (std::vector<double>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(f.axes.series[1].x, (std::vector<double>{0, 2, 4, 6, 8}));
     EXPECT_EQ(named(f, "G white noise")->y, (std::vector<double>{-6.25, -6.25}));
     EXPECT_EQ(named(f, "R, G1, B, G2 white noise")->y, (std::vector<double>{-12.5, -12.5}));
     // The lags above 0 reach -15 and 2: lag 0 (94) is off the scale and noted.
     EXPECT_LT(f.axes.y.max, 10);
     EXPECT_TRUE(has_note(f, "Lag 0, off the scale: G 94.000, R 88.000, G1 90.000, B 91.000, G2 89.000 (white noise: 93.75 and 87.50)"));
+}
+
+TEST(ProfilePlot, DetrendedLessEachPlaneMean)
+{
+    // x = 10, 12, 14 of a window 6 wide at X=10; R 1, 2, 6 (mean 3).
+    const ReportTable t = table_of(profile_text(true, source("P.NEF", 6, 4, 10, 0), 10, {{1, 5, 5, 5}, {2, 5, 5, 5}, {6, 5, 5, 5}}),
+                                   profile_kinds);
+    const Figure f = profile_figure(t, {.detrend = true});
+    const Series* r = named(f, "R (mean 3.000)");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->x, (std::vector<double>{10, 12, 14}));
+    EXPECT_EQ(r->y, (std::vector<double>{-2, -1, 3}));
 }
 
 // Every kind of plot, from the worked examples: texts clear of each other and of the data.

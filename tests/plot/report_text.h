@@ -1,17 +1,17 @@
-// Report tables written the way quorva and veldix write them, the worked
-// examples' report files, and checks of a drawing.
+// Report tables written by hand in the programs' layout, the worked examples'
+// report files, tables read back through reportplot's own reader, and the
+// check that a drawing's texts keep clear.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "plot/report_tables.h"
+#include "plot/report_index.h"
 #include "plot/svg_plot.h"
+#include "reports/text_out.h"
 #include "support/run_capture.h"
 
 namespace plot_test {
@@ -22,19 +22,9 @@ inline constexpr plot::TableKind spectrum_kinds[] = {plot::TableKind::ft_row,   
                                                      plot::TableKind::multi_row, plot::TableKind::multi_col,
                                                      plot::TableKind::acf_row,   plot::TableKind::acf_col};
 
-__attribute__((format(printf, 1, 2))) inline std::string format(const char* f, ...)
-{
-    char buffer[512];
-    va_list args;
-    va_start(args, f);
-    std::vsnprintf(buffer, sizeof buffer, f, args);
-    va_end(args);
-    return buffer;
-}
-
 inline std::string source(const std::string& files, long w, long h, long x, long y)
 {
-    return format(", file %s, Window %ldx%ld at X=%ld Y=%ld\n", files.c_str(), w, h, x, y);
+    return text_of(", file %s, Window %ldx%ld at X=%ld Y=%ld\n", files.c_str(), w, h, x, y);
 }
 
 // counts[k] for k = 0 .. N + 1 (the outer counters first and last), four planes each.
@@ -42,8 +32,8 @@ inline std::string histogram_text(const std::string& src, int start, int width, 
 {
     std::string t = "Histogram data" + src + "Bin base,  Red cnt, Green1 cnt,  Blue cnt, Green2 cnt\n";
     for (size_t k = 0; k < counts.size(); ++k)
-        t += format("%6d, %9ld, %9ld, %9ld, %9ld\n", k == 0 ? 0 : start + static_cast<int>(k - 1) * width, counts[k][0],
-                    counts[k][1], counts[k][2], counts[k][3]);
+        t += text_of("%6d, %9ld, %9ld, %9ld, %9ld\n", k == 0 ? 0 : start + static_cast<int>(k - 1) * width, counts[k][0],
+                     counts[k][1], counts[k][2], counts[k][3]);
     return t + "\n";
 }
 
@@ -53,28 +43,29 @@ inline std::string profile_text(bool rows, const std::string& src, long origin, 
     std::string t = std::string(rows ? "Ave-row DN values" : "Ave-col DN values") + src + (rows ? "  x" : "  y") +
                     ",        R,        G1,         B,        G2\n";
     for (size_t i = 0; i < v.size(); ++i) {
-        t += format(" %4ld", origin + 2 * static_cast<long>(i));
+        t += text_of(" %4ld", origin + 2 * static_cast<long>(i));
         for (double d : v[i])
-            t += format(",%10.3f", d);
+            t += text_of(",%10.3f", d);
         t += "\n";
     }
     return t;
 }
 
 // Rows f = first, first + 2 .. of {G(f), G(f + 1), R, G1, B, G2}; the last
-// row's G(f + 1) beyond n / 2 is written 0; then the RMS line.
+// row's G(f + 1) beyond n / 2 is written 0; then the RMS line (G 1, R 2, G1 3,
+// B 4, G2 5).
 inline std::string spectrum_text(const std::string& title, const std::string& src, bool acf, int first, int n,
                                  const std::vector<std::vector<double>>& v)
 {
     const char* f_name = acf ? "n" : "f";
     std::string t = title + src +
-                    format("   %s,       G,      %s,       G,       %s,       R,        G1,         B,        G2\n",
-                           f_name, f_name, f_name);
+                    text_of("   %s,       G,      %s,       G,       %s,       R,        G1,         B,        G2\n",
+                            f_name, f_name, f_name);
     int f = first;
     for (const auto& r : v) {
-        t += format(" %4d,%10.3f, %4d,%10.3f,  %4d", f, r[0], f + 1, f + 1 > n / 2 ? 0.0 : r[1], f / 2);
+        t += text_of(" %4d,%10.3f, %4d,%10.3f,  %4d", f, r[0], f + 1, f + 1 > n / 2 ? 0.0 : r[1], f / 2);
         for (size_t c = 2; c < 6; ++c)
-            t += format(",%10.3f", r[c]);
+            t += text_of(",%10.3f", r[c]);
         t += "\n";
         f += 2;
     }
@@ -86,31 +77,27 @@ inline std::string example(const std::string& run, const std::string& file)
     return read_file(std::string(EXAMPLES_DIR) + "/" + run + "/" + file);
 }
 
-// The complete tables of the kinds in a report text.
+// The complete tables of the kinds in a report text, as reportplot reads
+// them: the file indexed once, then each table read again with its rows.
+// The warnings of both readings, in that order.
 inline std::vector<plot::ReportTable> read_tables(const std::string& text, std::span<const plot::TableKind> kinds,
                                                   std::vector<std::string>* warnings = nullptr)
 {
-    plot::TableReader reader("REPORT.CSV", kinds, plot::TableReader::Depth::rows);
+    const ScratchDir dir;
+    dir.put_text("REPORT.CSV", text);
+    plot::ReportIndex index;
+    EXPECT_TRUE(plot::index_report("REPORT.CSV", "REPORT.CSV", kinds, index));
     std::vector<plot::ReportTable> tables;
-    size_t start = 0;
-    int number = 1;
-    auto note = [&](plot::TableReader::Event e) {
-        if (e == plot::TableReader::Event::complete)
-            tables.push_back(std::move(reader.table()));
-        else if (e == plot::TableReader::Event::skipped && warnings)
-            warnings->push_back(reader.warning());
-    };
-    while (start < text.size()) {
-        const size_t end = text.find('\n', start);
-        plot::Line line;
-        line.text = std::string_view(text).substr(start, end == std::string::npos ? std::string::npos : end - start);
-        line.terminated = end != std::string::npos;
-        line.number = number++;
-        line.offset = start;
-        note(reader.feed(line));
-        start = end == std::string::npos ? text.size() : end + 1;
+    std::vector<std::string> said = index.warnings;
+    for (const plot::TableEntry& entry : index.tables) {
+        std::string warning;
+        if (!plot::load_table(index, entry, tables.emplace_back(), warning)) {
+            tables.pop_back();
+            said.push_back(warning);
+        }
     }
-    note(reader.finish());
+    if (warnings)
+        *warnings = said;
     return tables;
 }
 

@@ -40,7 +40,11 @@ void put_examples(const ScratchDir& dir)
                                        example("03-quorva-dark-k-o-debug", "HQUORVA.CSV"));
     dir.put_text("in/QUORVA.CSV", example("03-quorva-dark-k-o-debug", "QUORVA.CSV"));
     dir.put_text("in/HVELDIX.CSV", example("07-veldix-odd-windows", "HVELDIX.CSV"));
-    dir.put_text("in/RCDN.CSV", example("04-quorva-profiles-ft", "RCDN.CSV"));
+    // RCDN.CSV with "\r\n" line ends, as the Windows programs write it.
+    std::string crlf = example("04-quorva-profiles-ft", "RCDN.CSV");
+    for (size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2))
+        crlf.insert(at, "\r");
+    dir.put_text("in/RCDN.CSV", crlf);
     dir.put_text("in/DFT.CSV", example("04-quorva-profiles-ft", "DFT.CSV") + example("05-quorva-multi-dft", "DFT.CSV") +
                                    example("06-quorva-acf-two-files", "DFT.CSV"));
 }
@@ -100,9 +104,6 @@ TEST(ReportPlotCommand, DrawsTheLastTableOfEachKindOnAPageByRun)
     }
     EXPECT_EQ(std::distance(fs::directory_iterator("p"), fs::directory_iterator{}), 2 * 11 + 1);
     EXPECT_TRUE(shows(dir, "p/acf-row.svg", "FLAT1.NEF - FLAT2.NEF, Window 32x24 at X=32 Y=20"));
-    // The same bytes on every run.
-    ASSERT_EQ(run({"-d", "in", "-o", "q"}).status, 0);
-    EXPECT_EQ(dir.read("p/mdft-row.svg"), dir.read("q/mdft-row.svg"));
     EXPECT_EQ(page.find("<script"), std::string::npos);
 }
 
