@@ -65,6 +65,19 @@ struct Passed {
     std::unique_ptr<MultiSums> rows = std::make_unique<MultiSums>();
 };
 
+RawImageInfo info_of(const PassCase& c)
+{
+    RawImageInfo info;
+    info.width = c.width;
+    info.height = c.height;
+    info.big_endian = c.big_endian;
+    info.data_offset[0] = 16;
+    info.data_offset[1] = 40;
+    info.saturation_level = 15400;
+    info.row_stride = 2 * uint64_t{c.width};
+    return info;
+}
+
 Passed pass_once(const PassCase& c, PassMode mode)
 {
     ImageFile images[2];
@@ -74,13 +87,7 @@ Passed pass_once(const PassCase& c, PassMode mode)
     PassRequest request;
     request.image[0] = &images[0];
     request.image[1] = c.two ? &images[1] : nullptr;
-    request.info.width = c.width;
-    request.info.height = c.height;
-    request.info.big_endian = c.big_endian;
-    request.info.data_offset[0] = 16;
-    request.info.data_offset[1] = 40;
-    request.info.saturation_level = 15400;
-    request.info.row_stride = 2 * uint64_t{c.width};
+    request.info = info_of(c);
     request.window = c.window;
     request.histogram = c.count_histogram ? &c.histogram : nullptr;
     request.per_column = c.per_column;
@@ -210,11 +217,12 @@ TEST(SamplePasses, FailOnASampleThatIsNotInTheFileAndNameItsImage)
     std::mt19937 rng(4);
     const uint32_t width = 300, height = 240;
     const std::vector<uint16_t> image = random_samples(rng, size_t{width} * height, 1);
-    std::vector<uint8_t> whole = raw_file(image, false, 16), cut = whole;
-    cut.pop_back();
+    std::vector<uint8_t> whole[2] = {raw_file(image, false, 16), raw_file(image, false, 40)}, cut[2] = {whole[0], whole[1]};
+    cut[0].pop_back();
+    cut[1].pop_back();
     for (const int short_image : {0, 1}) {
-        dir.put("IMG1.RAW", short_image == 0 ? cut : whole);
-        dir.put("IMG2.RAW", short_image == 1 ? cut : whole);
+        dir.put("IMG1.RAW", short_image == 0 ? cut[0] : whole[0]);
+        dir.put("IMG2.RAW", short_image == 1 ? cut[1] : whole[1]);
         PassCase c;
         c.width = width;
         c.height = height;
@@ -225,16 +233,10 @@ TEST(SamplePasses, FailOnASampleThatIsNotInTheFileAndNameItsImage)
         ImageFile images[2];
         images[0].open("IMG1.RAW");
         images[1].open("IMG2.RAW");
-        RawImageInfo info;
-        info.width = width;
-        info.height = height;
-        info.row_stride = 2 * width;
-        info.big_endian = false;
-        info.data_offset[0] = info.data_offset[1] = 16;
         const auto engine = make_spectrum_engine(EngineKind::fast);
         auto sums = std::make_unique<MultiSums>();
         PairSpectra columns(*engine, KernelMode{}, DirectionPlan{static_cast<int32_t>(height), 4}, *sums);
-        EXPECT_EQ(column_pass(images[0], &images[1], info, c.window, columns).failed_image, short_image);
+        EXPECT_EQ(column_pass(images[0], &images[1], info_of(c), c.window, columns).failed_image, short_image);
     }
 }
 
