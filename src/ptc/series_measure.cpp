@@ -9,15 +9,15 @@
 #include "ptc/pair_stats.h"
 #include "reports/text_out.h"
 
-namespace {
-
-std::string path_of(const SeriesRequest& request, const std::string& name)
+std::string plan_file_path(const SeriesRequest& request, const std::string& name)
 {
     const std::filesystem::path file(name);
     if (file.is_absolute() || request.plan_folder.empty())
         return name;
     return (std::filesystem::path(request.plan_folder) / file).string();
 }
+
+namespace {
 
 // Per channel, a dark pair clipped at 0 read as a normal distribution cut there.
 using ChannelCuts = std::array<std::optional<CensoredNormal>, channel_count>;
@@ -27,7 +27,7 @@ int measure_pair(const SeriesRequest& request, const PlanPair& pair, std::option
                  uint32_t size[2], PairStats& stats, std::string& console, ChannelCuts* cuts = nullptr)
 {
     const bool first = !window;
-    PairRead read = read_pair(*request.readers, path_of(request, pair.file[0]), path_of(request, pair.file[1]),
+    PairRead read = read_pair(*request.readers, plan_file_path(request, pair.file[0]), plan_file_path(request, pair.file[1]),
                               request.window, window);
     const std::string which = text_of("plan line %d (%s, %s)", pair.line, pair.file[0].c_str(), pair.file[1].c_str());
     if (read.status != 0) {

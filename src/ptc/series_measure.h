@@ -23,6 +23,9 @@ struct SeriesRequest {
 constexpr int64_t min_window_side = 16;
 
 // Returns 0, or the exit status with the message appended to console.
+// A file name of the plan: relative ones are taken from the plan's folder.
+std::string plan_file_path(const SeriesRequest& request, const std::string& name);
+
 int measure_series(const SeriesRequest& request, const Plan& plan, PtcResults& results, std::string& console);
 
 // The spatial part: re-reads the chosen pairs. Returns 0 or the exit status.

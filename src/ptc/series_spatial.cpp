@@ -12,14 +12,6 @@
 
 namespace {
 
-std::string path_of(const SeriesRequest& request, const std::string& name)
-{
-    const std::filesystem::path file(name);
-    if (file.is_absolute() || request.plan_folder.empty())
-        return name;
-    return (std::filesystem::path(request.plan_folder) / file).string();
-}
-
 // The flat point nearest half of the channel's reference, unclipped and lit.
 int half_point(const ChannelResult& c)
 {
@@ -135,10 +127,10 @@ int measure_spatial(const SeriesRequest& request, PtcResults& results, std::stri
         const size_t dark_index = dark_for(plan, flat_pair);
         const PlanPair& dark_pair = plan.darks[dark_index];
         std::optional<PairWindow> window = results.window;
-        PairRead flat = read_pair(*request.readers, path_of(request, flat_pair.file[0]),
-                                  path_of(request, flat_pair.file[1]), request.window, window);
-        PairRead dark = read_pair(*request.readers, path_of(request, dark_pair.file[0]),
-                                  path_of(request, dark_pair.file[1]), request.window, window);
+        PairRead flat = read_pair(*request.readers, plan_file_path(request, flat_pair.file[0]),
+                                  plan_file_path(request, flat_pair.file[1]), request.window, window);
+        PairRead dark = read_pair(*request.readers, plan_file_path(request, dark_pair.file[0]),
+                                  plan_file_path(request, dark_pair.file[1]), request.window, window);
         for (const PairRead* r : {&flat, &dark})
             if (r->status != 0) {
                 console += r->message;
