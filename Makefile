@@ -3,8 +3,7 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 WINDOWS_BUILD ?= build-windows
-# The programs of the Windows package. ptcfit joins them once src/ptc builds
-# for Windows (it calls open_memstream, mkdir and stat today).
+# The programs of the Windows package.
 WINDOWS_PROGRAMS ?= quorva veldix reportplot ptcfit
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
