@@ -7,11 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <sstream>
 
 #include "input/nef_probe.h"
 #include "ptc/plan.h"
