@@ -48,19 +48,6 @@ TEST(DamagedFiles, NefCutAtEveryByteOfItsDirectoriesEndsWithAnError)
     }
 }
 
-TEST(DamagedFiles, EmptyFilesAreCorruptHeaders)
-{
-    ScratchDir dir;
-    dir.put("A.NEF", {});
-    dir.put("A.TIF", {});
-    for (const auto& [profile, out] : {std::pair{&quorva_profile(), "Error:  File corruption 1, Exifbase 0.\n"},
-                                       {&veldix_profile(), "Error 1:  File corruption.\n"}}) {
-        const CapturedRun run = run_captured(*profile, {"a"});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, out);
-    }
-}
-
 TEST(DamagedFiles, TiffCutAnywhereBeforeItsSamplesEndsCleanly)
 {
     ScratchDir dir;

@@ -213,9 +213,11 @@ TEST_F(CommandLine, MissingOrUnopenableImagesGiveTheProgramsMessages)
              {&veldix_profile(), {"-L", "-W30"}, 1, none + "VELDIX -?\n\n"},
              {&quorva_profile(), {"nothere", "-?"}, 1, "\nError:  Unable to open NOTHERE.NEF.\n\n"},
              {&quorva_profile(), {"folder"}, 1, "\nError:  Unable to open FOLDER.NEF.\n\n"},
+             {&quorva_profile(), {"", "img"}, 1, "\nError:  Unable to open .NEF.\n\n"},  // an empty name is a name
              {&quorva_profile(), {std::string(10000, 'a')}, 1,
               "\nError:  Unable to open " + std::string(10000, 'A') + ".NEF.\n\n"},
              // A second image that cannot be opened is only a warning.
+             {&veldix_profile(), {"img", ""}, continue_run, "\nWarning:  Unable to open .TIF.\nComputing single-image data.\n"},
              {&veldix_profile(), {"img", "nothere"}, continue_run,
               "\nWarning:  Unable to open NOTHERE.TIF.\nComputing single-image data.\n"},
              {&quorva_profile(), {"img", "folder"}, continue_run, "\nWarning:  Unable to open FOLDER.NEF." + single},
