@@ -151,21 +151,6 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](rawgen::NefOptions& o) { o.size_entry_count = 6; }, false}),
     [](const testing::TestParamInfo<SecondNefCase>& param) { return param.param.name; });
 
-TEST(NefProbe, SamplesAreReadInTheMakerNotesByteOrder)
-{
-    for (bool file_big : {true, false})
-        for (bool maker_big : {true, false}) {
-            ScratchDir dir;
-            dir.put("A.NEF",
-                    rawgen::make_nef(gradient(8, 6), {.file_big_endian = file_big, .maker_big_endian = maker_big}));
-            const CapturedRun run = quorva({"a", "-W2", "-X4", "-Y2"});
-            EXPECT_EQ(run.status, 0);
-            // (4, 2) = 124, (5, 2) = 125, (4, 3) = 134, (5, 3) = 135.
-            EXPECT_NE(run.out.find(" Red   ave 124.5"), std::string::npos) << file_big << maker_big << run.out;
-            EXPECT_NE(run.out.find(" Green ave 130.0, SD 4.50, Max 134, Min 125\n"), std::string::npos) << run.out;
-        }
-}
-
 TEST(NefProbe, ModelTextGivesTheSaturationLevel)
 {
     for (const auto& [model, level] :
