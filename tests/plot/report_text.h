@@ -1,16 +1,13 @@
 // Report tables written by hand in the programs' layout, the worked examples'
-// report files, tables read back through reportplot's own reader, and the
-// check that a drawing's texts keep clear.
+// report files, and tables read back through reportplot's own reader.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
 #include "plot/report_index.h"
-#include "plot/svg_plot.h"
 #include "reports/text_out.h"
 #include "support/run_capture.h"
 
@@ -99,33 +96,6 @@ inline std::vector<plot::ReportTable> read_tables(const std::string& text, std::
     if (warnings)
         *warnings = said;
     return tables;
-}
-
-// Every text inside the figure and apart from every other; the legend and
-// the labels off the data.
-inline void expect_clear_layout(const plot::Drawing& d, double width, double height)
-{
-    const plot::Rect page{0, 0, width, height};
-    for (size_t i = 0; i < d.texts.size(); ++i) {
-        EXPECT_TRUE(page.holds(d.texts[i].box)) << d.texts[i].text;
-        for (size_t j = i + 1; j < d.texts.size(); ++j)
-            EXPECT_FALSE(d.texts[i].box.overlaps(d.texts[j].box)) << d.texts[i].text << " | " << d.texts[j].text;
-    }
-    std::vector<plot::Rect> keep_off = {d.legend};
-    for (const plot::TextBox& l : d.labels)
-        keep_off.push_back(l.box);
-    for (const auto& line : d.data)
-        for (size_t i = 0; i < line.size(); ++i) {
-            const plot::Point a = line[i];
-            const plot::Point b = i + 1 < line.size() ? line[i + 1] : a;
-            const int steps = 1 + static_cast<int>(std::hypot(b.x - a.x, b.y - a.y));
-            for (int k = 0; k <= steps; ++k) {
-                const double t = static_cast<double>(k) / steps;
-                const plot::Rect dot{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), 0.01, 0.01};
-                for (const plot::Rect& r : keep_off)
-                    ASSERT_FALSE(r.overlaps(dot)) << "data at " << dot.x << "," << dot.y;
-            }
-        }
 }
 
 }  // namespace plot_test
