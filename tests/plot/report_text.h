@@ -39,12 +39,8 @@ inline std::string profile_text(bool rows, const std::string& src, long origin, 
 {
     std::string t = std::string(rows ? "Ave-row DN values" : "Ave-col DN values") + src + (rows ? "  x" : "  y") +
                     ",        R,        G1,         B,        G2\n";
-    for (size_t i = 0; i < v.size(); ++i) {
-        t += text_of(" %4ld", origin + 2 * static_cast<long>(i));
-        for (double d : v[i])
-            t += text_of(",%10.3f", d);
-        t += "\n";
-    }
+    for (size_t i = 0; i < v.size(); ++i)
+        t += text_of(" %4ld,%10.3f,%10.3f,%10.3f,%10.3f\n", origin + 2 * static_cast<long>(i), v[i][0], v[i][1], v[i][2], v[i][3]);
     return t;
 }
 
@@ -58,12 +54,9 @@ inline std::string spectrum_text(const std::string& title, const std::string& sr
     std::string t = title + src +
                     text_of("   %s,       G,      %s,       G,       %s,       R,        G1,         B,        G2\n",
                             f_name, f_name, f_name);
-    int f = first;
-    for (const auto& r : v) {
-        t += text_of(" %4d,%10.3f, %4d,%10.3f,  %4d", f, r[0], f + 1, f + 1 > n / 2 ? 0.0 : r[1], f / 2);
-        for (size_t c = 2; c < 6; ++c)
-            t += text_of(",%10.3f", r[c]);
-        t += "\n";
+    for (int f = first; const auto& r : v) {
+        t += text_of(" %4d,%10.3f, %4d,%10.3f,  %4d,%10.3f,%10.3f,%10.3f,%10.3f\n", f, r[0], f + 1, f + 1 > n / 2 ? 0.0 : r[1],
+                     f / 2, r[2], r[3], r[4], r[5]);
         f += 2;
     }
     return t + "  RMS:   ,      ,     ,     1.000,      ,     2.000,     3.000,     4.000,     5.000\n";

@@ -100,11 +100,9 @@ TEST(ReportPlotCommand, DrawsTheLastTableOfEachKindOnAPageByRun)
             EXPECT_GT(figure, body);
             EXPECT_EQ(page.find(std::string("From ") + from + " ", figure), page.find("<figcaption>", figure) + 12);
             EXPECT_NE(dir.read("p/" + std::string(stem) + ".tsv").find("\n# " + std::string(from) + "\n"), std::string::npos);
-            EXPECT_NE(dir.read("p/" + std::string(stem) + ".svg"), "<missing>");
         }
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator("p"), fs::directory_iterator{}), 2 * 11 + 1);
-    EXPECT_TRUE(shows(dir, "p/acf-row.svg", "FLAT1.NEF - FLAT2.NEF, Window 32x24 at X=32 Y=20"));
+    EXPECT_EQ(std::distance(fs::directory_iterator("p"), fs::directory_iterator{}), 2 * 11 + 1);  // and the page
     EXPECT_EQ(page.find("<script"), std::string::npos);
 }
 

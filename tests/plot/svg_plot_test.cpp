@@ -104,14 +104,6 @@ TEST(PlotGeometry, PointsWhereTheyBelongAndGapsWhereTheyCannotBeDrawn)
     }
     EXPECT_EQ(d.svg.find("nan"), std::string::npos);
     EXPECT_EQ(d.svg.find("inf"), std::string::npos);
-    // On a log axis: 10^1.5 halfway between 10 and 100; 0 and below left out.
-    Figure g;
-    g.axes.y = Axis{.label = "", .scale = Scale::log10, .min = 10, .max = 100, .ticks = {}};
-    g.axes.add(series(SeriesKind::markers, {0, 1, 2, 3}, {std::sqrt(1000.0), 0, -5, 100}));
-    const Drawing e = draw_figure(g);
-    ASSERT_EQ(e.data.size(), 2u);
-    EXPECT_NEAR(e.data[0][0].y, e.area.y + e.area.height / 2, 1e-9);
-    EXPECT_NEAR(e.data[1][0].y, e.area.y, 1e-9);
 }
 
 TEST(PlotGeometry, LongSeriesKeepTheExtremesOfEveryPixelColumn)

@@ -37,10 +37,7 @@ rawgen::SeriesSpec series(const rawgen::Sensor& sensor, uint32_t levels)
                               .levels = levels, .geometric = false};
 }
 
-struct Case {
-    const char* name;
-    rawgen::SeriesSpec spec;
-};
+using Case = std::pair<const char*, rawgen::SeriesSpec>;
 
 std::vector<Case> cases()
 {
@@ -62,7 +59,7 @@ class Series : public testing::TestWithParam<Case> {};
 
 TEST_P(Series, FiguresComeBackWithinTheirErrors)
 {
-    const rawgen::SeriesSpec& spec = GetParam().spec;
+    const rawgen::SeriesSpec& spec = GetParam().second;
     const rawgen::Sensor& s = spec.sensor;
     ScratchDir dir;
     rawgen::SeriesFiles files;
@@ -80,8 +77,7 @@ TEST_P(Series, FiguresComeBackWithinTheirErrors)
         const double k = value("K"), k_se = value("K_stderr");
         EXPECT_NEAR(k, s.gain, 4 * k_se);
         EXPECT_LT(k_se, 0.03 * s.gain);  // a variance from 48 x 48 samples: 3 % each
-        // One dark pair: the dark noise at the first flat's exposure. Clipped
-        // at 0: a limit, a little above the truth.
+        // One dark pair: the dark noise at the first flat's exposure; clipped at 0, a limit a little above it.
         const double sd = value("sigma_d");
         const double true_sd = std::sqrt(s.read_noise * s.read_noise + (spec.dark_per_level ? 0 : s.dark_current * t[0]));
         EXPECT_EQ(value("sigma_d_upper_limit"), s.black == 0);
@@ -89,10 +85,9 @@ TEST_P(Series, FiguresComeBackWithinTheirErrors)
             EXPECT_TRUE(sd > true_sd && sd < 1.1 * true_sd) << sd;
         else
             EXPECT_NEAR(sd, true_sd, 4 * value("sigma_d_stderr"));
-        // Saturation at the last level short of the clip (or one before it,
-        // where the noise already touches the clip). Under white light red and
-        // blue get a quarter of green's light and never clip; their fit range
-        // is green's: all their pairs lie below 70 % of its saturation.
+        // Saturation at the last level short of the clip (or one before, where the noise
+        // touches it). Red and blue under white light get a quarter of green's light and
+        // never clip; their fit range is green's: all their pairs lie below 70 % of it.
         const bool dim = spec.rate[0] < spec.rate[1] && channel[0] != 'G';
         EXPECT_EQ(value("saturation_reached"), !dim);
         const double u = value("u_e_sat");
@@ -129,7 +124,7 @@ TEST_P(Series, FiguresComeBackWithinTheirErrors)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sensors, Series, testing::ValuesIn(cases()),
-                         [](const testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
+                         [](const testing::TestParamInfo<Case>& param) { return std::string(param.param.first); });
 
 TEST(Ptcfit, RefusesWhatItCannotMeasureAndSaysWhy)
 {
