@@ -1,7 +1,6 @@
 // The figures made from report tables: what each series holds, what is left
-// out and said in a note, the levels white noise gives (worked out by hand
-// from the table's length and the run's SDs), and texts that keep clear of
-// each other and of the data in every kind of plot.
+// out and said in a note, and the levels white noise gives (worked out by
+// hand from the table's length and the run's SDs).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -111,11 +110,6 @@ TEST(NormalityPlot, ScoresAtTheUpperEdgeOfTheirBinsOnTheScaleOfTheFit)
         }
     }
     EXPECT_FALSE(has_note(normality_figure(table(1, 1), &fit), "Counted with -O"));
-    // The worked example of -K25 -O is recognised.
-    const std::string log = example("03-quorva-dark-k-o-debug", "QUORVA.CSV");
-    const StatsRecord real = record_of(log.substr(log.rfind('\n', log.size() - 2) + 1, log.size() - log.rfind('\n', log.size() - 2) - 2));
-    EXPECT_TRUE(has_note(normality_figure(table_of(example("03-quorva-dark-k-o-debug", "HQUORVA.CSV"), hist_kinds), &real),
-                         "Counted with -O"));
     // --data says where each score belongs.
     const std::string tsv = table_tsv(compressed);
     EXPECT_NE(tsv.find("DN\tRed\tGreen\tBlue\tDN_upper\n"), std::string::npos);
@@ -187,25 +181,4 @@ TEST(ProfilePlot, DetrendedLessEachPlaneMean)
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->x, (std::vector<double>{10, 12, 14}));
     EXPECT_EQ(r->y, (std::vector<double>{-2, -1, 3}));
-}
-
-// Every kind of plot, from the worked examples: texts clear of each other and of the data.
-TEST(ReportFigures, TextsKeepClearInEveryKindOfPlot)
-{
-    const struct {
-        const char* run;
-        const char* report;
-        std::span<const TableKind> kinds;
-    } cases[] = {{"02-quorva-dark-pair", "HQUORVA.CSV", hist_kinds},      {"03-quorva-dark-k-o-debug", "HQUORVA.CSV", hist_kinds},
-                 {"07-veldix-odd-windows", "HVELDIX.CSV", hist_kinds},    {"04-quorva-profiles-ft", "RCDN.CSV", profile_kinds},
-                 {"04-quorva-profiles-ft", "DFT.CSV", spectrum_kinds},    {"05-quorva-multi-dft", "DFT.CSV", spectrum_kinds},
-                 {"06-quorva-acf-two-files", "DFT.CSV", spectrum_kinds}, {"10-veldix-acf-odd", "DFT.CSV", spectrum_kinds}};
-    const StatsRecord fit = record_of(" 41.60, 61.18, 31.93,27.69,37.77,22.51, 7.1, 0.0, From Hist:,  39.85, 59.84, "
-                                      "30.80, 30.08, 40.42, 24.64, DARK1.NEF, w200, h200, x4, y4");
-    for (const auto& c : cases)
-        for (const ReportTable& t : read_tables(example(c.run, c.report), c.kinds)) {
-            SCOPED_TRACE(std::string(c.run) + " " + table_title(t.kind));
-            const Figure f = report_figure(t, &fit, {});
-            expect_clear_layout(draw_figure(f), f.width, f.height);
-        }
 }

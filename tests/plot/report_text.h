@@ -1,16 +1,13 @@
 // Report tables written by hand in the programs' layout, the worked examples'
-// report files, tables read back through reportplot's own reader, and the
-// check that a drawing's texts keep clear.
+// report files, and tables read back through reportplot's own reader.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
 #include "plot/report_index.h"
-#include "plot/svg_plot.h"
 #include "reports/text_out.h"
 #include "support/run_capture.h"
 
@@ -42,12 +39,8 @@ inline std::string profile_text(bool rows, const std::string& src, long origin, 
 {
     std::string t = std::string(rows ? "Ave-row DN values" : "Ave-col DN values") + src + (rows ? "  x" : "  y") +
                     ",        R,        G1,         B,        G2\n";
-    for (size_t i = 0; i < v.size(); ++i) {
-        t += text_of(" %4ld", origin + 2 * static_cast<long>(i));
-        for (double d : v[i])
-            t += text_of(",%10.3f", d);
-        t += "\n";
-    }
+    for (size_t i = 0; i < v.size(); ++i)
+        t += text_of(" %4ld,%10.3f,%10.3f,%10.3f,%10.3f\n", origin + 2 * static_cast<long>(i), v[i][0], v[i][1], v[i][2], v[i][3]);
     return t;
 }
 
@@ -61,12 +54,9 @@ inline std::string spectrum_text(const std::string& title, const std::string& sr
     std::string t = title + src +
                     text_of("   %s,       G,      %s,       G,       %s,       R,        G1,         B,        G2\n",
                             f_name, f_name, f_name);
-    int f = first;
-    for (const auto& r : v) {
-        t += text_of(" %4d,%10.3f, %4d,%10.3f,  %4d", f, r[0], f + 1, f + 1 > n / 2 ? 0.0 : r[1], f / 2);
-        for (size_t c = 2; c < 6; ++c)
-            t += text_of(",%10.3f", r[c]);
-        t += "\n";
+    for (int f = first; const auto& r : v) {
+        t += text_of(" %4d,%10.3f, %4d,%10.3f,  %4d,%10.3f,%10.3f,%10.3f,%10.3f\n", f, r[0], f + 1, f + 1 > n / 2 ? 0.0 : r[1],
+                     f / 2, r[2], r[3], r[4], r[5]);
         f += 2;
     }
     return t + "  RMS:   ,      ,     ,     1.000,      ,     2.000,     3.000,     4.000,     5.000\n";
@@ -99,33 +89,6 @@ inline std::vector<plot::ReportTable> read_tables(const std::string& text, std::
     if (warnings)
         *warnings = said;
     return tables;
-}
-
-// Every text inside the figure and apart from every other; the legend and
-// the labels off the data.
-inline void expect_clear_layout(const plot::Drawing& d, double width, double height)
-{
-    const plot::Rect page{0, 0, width, height};
-    for (size_t i = 0; i < d.texts.size(); ++i) {
-        EXPECT_TRUE(page.holds(d.texts[i].box)) << d.texts[i].text;
-        for (size_t j = i + 1; j < d.texts.size(); ++j)
-            EXPECT_FALSE(d.texts[i].box.overlaps(d.texts[j].box)) << d.texts[i].text << " | " << d.texts[j].text;
-    }
-    std::vector<plot::Rect> keep_off = {d.legend};
-    for (const plot::TextBox& l : d.labels)
-        keep_off.push_back(l.box);
-    for (const auto& line : d.data)
-        for (size_t i = 0; i < line.size(); ++i) {
-            const plot::Point a = line[i];
-            const plot::Point b = i + 1 < line.size() ? line[i + 1] : a;
-            const int steps = 1 + static_cast<int>(std::hypot(b.x - a.x, b.y - a.y));
-            for (int k = 0; k <= steps; ++k) {
-                const double t = static_cast<double>(k) / steps;
-                const plot::Rect dot{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), 0.01, 0.01};
-                for (const plot::Rect& r : keep_off)
-                    ASSERT_FALSE(r.overlaps(dot)) << "data at " << dot.x << "," << dot.y;
-            }
-        }
 }
 
 }  // namespace plot_test

@@ -2,9 +2,9 @@
 // its messages and statuses, and hostile report files and outputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +12,7 @@
 
 #include "plot/report_command.h"
 #include "plot/report_text.h"
+#include "plot/text_metrics.h"
 
 using namespace plot;
 using namespace plot_test;
@@ -99,11 +100,9 @@ TEST(ReportPlotCommand, DrawsTheLastTableOfEachKindOnAPageByRun)
             EXPECT_GT(figure, body);
             EXPECT_EQ(page.find(std::string("From ") + from + " ", figure), page.find("<figcaption>", figure) + 12);
             EXPECT_NE(dir.read("p/" + std::string(stem) + ".tsv").find("\n# " + std::string(from) + "\n"), std::string::npos);
-            EXPECT_NE(dir.read("p/" + std::string(stem) + ".svg"), "<missing>");
         }
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator("p"), fs::directory_iterator{}), 2 * 11 + 1);
-    EXPECT_TRUE(shows(dir, "p/acf-row.svg", "FLAT1.NEF - FLAT2.NEF, Window 32x24 at X=32 Y=20"));
+    EXPECT_EQ(std::distance(fs::directory_iterator("p"), fs::directory_iterator{}), 2 * 11 + 1);  // and the page
     EXPECT_EQ(page.find("<script"), std::string::npos);
 }
 
@@ -116,11 +115,11 @@ TEST(ReportPlotCommand, NthAllTruncatedAndRowColumnPairs)
     for (const char* name : {"A.NEF", "B.NEF", "C.NEF", "D.NEF"})
         hist += histogram_text(source(name, 200, 200, 4, 4), 1, 1, counts);
     dir.put_text("in/HQUORVA.CSV", hist.substr(0, hist.size() - 1));  // the last table lost its blank line
-    // Row and column tables of runs A and B interleaved.
+    // Row and column tables of runs A (a name holding markup) and B interleaved.
     const std::vector<std::vector<double>> v(3, {1, 2, 3, 4, 5, 6});
     auto acf = [&](const char* title, const char* file) { return spectrum_text(title, source(file, 8, 8, 1, 1), true, 0, 8, v); };
-    dir.put_text("in/DFT.CSV", acf("Ave. Row-ACF", "A.TIF") + acf("Ave. Row-ACF", "B.TIF") +
-                                   acf("Ave. Column-ACF", "B.TIF") + acf("Ave. Column-ACF", "A.TIF"));
+    dir.put_text("in/DFT.CSV", acf("Ave. Row-ACF", "<A>.TIF") + acf("Ave. Row-ACF", "B.TIF") +
+                                   acf("Ave. Column-ACF", "B.TIF") + acf("Ave. Column-ACF", "<A>.TIF"));
     const CapturedRun r = run({"-d", "in", "-o", "p"});
     ASSERT_EQ(r.status, 0);
     // Each table is 2 + 4 + 1 lines: D's title is line 22.
@@ -131,8 +130,9 @@ TEST(ReportPlotCommand, NthAllTruncatedAndRowColumnPairs)
     EXPECT_TRUE(shows(dir, "p/acf-col.svg", "B.TIF,"));
     ASSERT_EQ(run({"-d", "in", "-o", "p", "--nth", "2"}).status, 0);
     EXPECT_TRUE(shows(dir, "p/quorva-hist.svg", "B.NEF,"));
-    EXPECT_TRUE(shows(dir, "p/acf-row.svg", "A.TIF,"));
-    EXPECT_TRUE(shows(dir, "p/acf-col.svg", "A.TIF,"));
+    EXPECT_TRUE(shows(dir, "p/acf-row.svg", "&lt;A&gt;.TIF,"));
+    EXPECT_TRUE(shows(dir, "p/acf-col.svg", "&lt;A&gt;.TIF,"));
+    EXPECT_NE(dir.read("p/index.html").find("<h2>&lt;A&gt;.TIF \xC2\xB7 window 8"), std::string::npos);
     ASSERT_EQ(run({"-d", "in", "-o", "p", "--all"}).status, 0);
     for (const char* name : {"A", "B", "C"})
         EXPECT_TRUE(shows(dir, "p/quorva-hist-" + std::to_string(*name - 'A' + 1) + ".svg", std::string(name)));
@@ -211,23 +211,4 @@ TEST(ReportPlotCommand, HostileReportFilesAndOutputs)
     ::close(reader);
     EXPECT_EQ(blocked.status, 2);
     EXPECT_NE(blocked.out.find("Error:  cannot write p/quorva-hist.svg.\n"), std::string::npos);
-}
-
-TEST(ReportPlotRendering, EveryPlotRendersToAnImage)
-{
-    if (std::system("command -v rsvg-convert >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "rsvg-convert is not installed (Debian package librsvg2-bin)";
-    const ScratchDir dir;
-    put_examples(dir);
-    ASSERT_EQ(run({"-d", "in", "-o", "p"}).status, 0);
-    size_t images = 0;
-    for (const auto& entry : fs::directory_iterator("p"))
-        if (entry.path().extension() == ".svg") {
-            const std::string svg = entry.path().string(), png = svg.substr(0, svg.size() - 3) + "png";
-            ASSERT_EQ(std::system(("rsvg-convert -o '" + png + "' '" + svg + "'").c_str()), 0) << svg;
-            EXPECT_EQ(dir.read(png).substr(0, 8), "\x89PNG\r\n\x1A\n");
-            EXPECT_GT(dir.read(png).size(), 20000u) << png;  // far from a blank page
-            ++images;
-        }
-    EXPECT_EQ(images, 11u);
 }

@@ -9,16 +9,11 @@
 
 namespace {
 
-constexpr int64_t pixels = 1000000;
 constexpr double K = 0.5, dark_mean = 100, dark_var = 4;
 
 ChannelMoments moments(double mean, double var)
 {
-    ChannelMoments m;
-    m.n = pixels;
-    m.mean = mean;
-    m.var = var;
-    return m;
+    return ChannelMoments{.n = 1000000, .mean = mean, .var = var};
 }
 
 // Flats at t = 1 .. 10 s (plan lines 11 ..) with net means 1000 t DN and
@@ -69,6 +64,12 @@ TEST(Channel, FiguresFromAClippingSeriesFollowTheFormulas)
     EXPECT_NEAR(*r.dr_db, 20 * std::log10(16000 / (0.5 + std::sqrt(16.25))), 1e-6);
     EXPECT_NEAR(*r.dr_bits, std::log2(16000 / (0.5 + std::sqrt(16.25))), 1e-6);
     EXPECT_TRUE(r.warnings.empty());
+    // A deviation of ten standard errors is warned of, naming its plan line.
+    std::vector<FlatLevel> flats = clipping_series();
+    flats[2].m.var += 10 * flats[2].m.var_se();
+    const std::vector<std::string> warned = characterise(one_dark(), flats).warnings;
+    ASSERT_EQ(warned.size(), 1u);
+    EXPECT_NE(warned[0].find("plan line 13"), std::string::npos) << warned[0];
 }
 
 TEST(Channel, LinearityErrorIsHalfTheRangeOfTheDeviationsFromTheLine)
@@ -83,11 +84,10 @@ TEST(Channel, LinearityErrorIsHalfTheRangeOfTheDeviationsFromTheLine)
     const ChannelResult r = characterise(one_dark(), flats);
     EXPECT_NEAR(*r.linearity_error, 0.75, 1e-9);
     EXPECT_NEAR(r.points[1].linearity_dev, -0.5, 1e-9);
-    EXPECT_NEAR(*r.linearity_error_se,
-                std::hypot(0.1 * std::sqrt(504 / 2e6), 0.05 * std::sqrt(1004 / 2e6)) / 2, 1e-6);
+    EXPECT_NEAR(*r.linearity_error_se, std::hypot(0.1 * std::sqrt(504 / 2e6), 0.05 * std::sqrt(1004 / 2e6)) / 2, 1e-6);
 }
 
-TEST(Channel, NoSaturationWithoutEvidence)
+TEST(Channel, NoSaturationWithoutEvidenceAndKFromThePairsBelowIt)
 {
     // Rising variances whose last one dips by one standard error, its samples
     // touching the clip: no significant drop, so no saturation and no full
@@ -97,20 +97,15 @@ TEST(Channel, NoSaturationWithoutEvidence)
         flats.push_back(FlatLevel{double(t), moments(dark_mean + 500.0 * t, dark_var + K * 500 * t), t, 0, 0});
     flats.back().m.var = flats[8].m.var - flats[8].m.var_se();
     flats.back().clip_share = 0.003;
-    const ChannelResult r = characterise(one_dark(), flats);
+    ChannelResult r = characterise(one_dark(), flats);
     EXPECT_FALSE(r.saturation_reached);
     EXPECT_FALSE(r.u_e_sat);
     EXPECT_EQ(r.used, 7);  // up to 0.7 x the brightest (5000 DN) = 3500: t = 1 .. 7
     EXPECT_EQ(characterise(one_dark(), flats, {}, 4000).used, 5);  // up to 0.7 x 4000 = 2800
-}
-
-TEST(Channel, ACoarseSeriesGivesKFromThePairsUpToSaturation)
-{
     // Saturation at the first level: nothing below 70 % of it, so the one
     // unclipped pair gives K, with a warning.
-    const std::vector<FlatLevel> flats = {FlatLevel{1, moments(dark_mean + 8000, dark_var + 4000), 3, 0, 0},
-                                          FlatLevel{2, moments(dark_mean + 8900, 10), 4, 0.9, 0}};
-    const ChannelResult r = characterise(one_dark(), flats);
+    r = characterise(one_dark(), {FlatLevel{1, moments(dark_mean + 8000, dark_var + 4000), 3, 0, 0},
+                                  FlatLevel{2, moments(dark_mean + 8900, 10), 4, 0.9, 0}});
     ASSERT_TRUE(r.ok) << r.failure;
     EXPECT_NEAR(r.K, K, 1e-9);
     ASSERT_EQ(r.warnings.size(), 1u);
@@ -123,10 +118,11 @@ TEST(Channel, WeightsComeFromTheModelNotFromTheMeasuredVariances)
     // make K the mean of y / x, 0.45, whatever K is; weights from the measured
     // variances would favour the low point: 4.5 / 10.25 = 0.439. A pair with
     // 1 % of its samples at 0 is left out, whatever its variance.
-    std::vector<FlatLevel> flats = {FlatLevel{0.5, moments(dark_mean + 500, 20), 3, 0, 0.01},
-                                    FlatLevel{1, moments(dark_mean + 1000, 500), 4, 0, 0},
-                                    FlatLevel{2, moments(dark_mean + 2000, 800), 5, 0, 0}};
-    const ChannelResult r = characterise(one_dark(0), flats, {}, 10000);
+    const ChannelResult r = characterise(one_dark(0),
+                                         {FlatLevel{0.5, moments(dark_mean + 500, 20), 3, 0, 0.01},
+                                          FlatLevel{1, moments(dark_mean + 1000, 500), 4, 0, 0},
+                                          FlatLevel{2, moments(dark_mean + 2000, 800), 5, 0, 0}},
+                                         {}, 10000);
     EXPECT_NEAR(r.K, 0.45, 1e-9);
     EXPECT_EQ(r.used, 2);
 }
@@ -145,20 +141,9 @@ TEST(Channel, ReadNoiseIsALimitBelowTheQuantisationFloorOrFromAClippedDark)
     EXPECT_TRUE(r.sigma_d_upper_limit);
     EXPECT_NEAR(*r.sigma_d, std::sqrt(4 + 8 * std::sqrt(2 / (1e6 - 1)) - 1.0 / 12) / K, 1e-9);
     // A black level given: the dark variance from the fit's intercept.
-    FitOptions options;
-    options.black_level = dark_mean;
-    r = characterise(one_dark(), clipping_series(), options);
+    r = characterise(one_dark(), clipping_series(), FitOptions{.black_level = dark_mean});
     EXPECT_NEAR(r.dark_var, dark_var, 1e-6);
     EXPECT_FALSE(r.sigma_d_upper_limit);
-}
-
-TEST(Channel, ADeviationOfManyStandardErrorsIsWarnedOfAndNoOtherIs)
-{
-    std::vector<FlatLevel> flats = clipping_series();
-    flats[2].m.var += 10 * flats[2].m.var_se();
-    const ChannelResult r = characterise(one_dark(), flats);
-    ASSERT_EQ(r.warnings.size(), 1u);
-    EXPECT_NE(r.warnings[0].find("plan line 13"), std::string::npos) << r.warnings[0];
 }
 
 TEST(Channel, RefusesFallingMeansBelowSaturationAndADarkNoisierThanAFlat)

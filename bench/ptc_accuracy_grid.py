@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs ptcfit on rawgen series of known truth and compares every figure with it.
 
-    tests/ptc/accuracy_grid.py BUILD_DIR [--seeds N] [NAME ...]
+    bench/ptc_accuracy_grid.py BUILD_DIR [--seeds N] [NAME ...]
 
 One seed (the default): each case is printed figure by figure, fitted against
 true, with a FAIL where it is outside the tolerance. With --seeds N each case
