@@ -1,5 +1,5 @@
-// Report tables written by hand in the programs' layout, the worked examples'
-// report files, and tables read back through reportplot's own reader.
+// Report tables written by hand in the programs' layout, and the worked
+// examples' report files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,17 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "plot/report_index.h"
 #include "reports/text_out.h"
-#include "support/run_capture.h"
+#include "support/report_reader.h"
 
 namespace plot_test {
-
-inline constexpr plot::TableKind hist_kinds[] = {plot::TableKind::histogram, plot::TableKind::normality};
-inline constexpr plot::TableKind profile_kinds[] = {plot::TableKind::profile_row, plot::TableKind::profile_col};
-inline constexpr plot::TableKind spectrum_kinds[] = {plot::TableKind::ft_row,    plot::TableKind::ft_col,
-                                                     plot::TableKind::multi_row, plot::TableKind::multi_col,
-                                                     plot::TableKind::acf_row,   plot::TableKind::acf_col};
 
 inline std::string source(const std::string& files, long w, long h, long x, long y)
 {
@@ -65,30 +58,6 @@ inline std::string spectrum_text(const std::string& title, const std::string& sr
 inline std::string example(const std::string& run, const std::string& file)
 {
     return read_file(std::string(EXAMPLES_DIR) + "/" + run + "/" + file);
-}
-
-// The complete tables of the kinds in a report text, as reportplot reads
-// them: the file indexed once, then each table read again with its rows.
-// The warnings of both readings, in that order.
-inline std::vector<plot::ReportTable> read_tables(const std::string& text, std::span<const plot::TableKind> kinds,
-                                                  std::vector<std::string>* warnings = nullptr)
-{
-    const ScratchDir dir;
-    dir.put_text("REPORT.CSV", text);
-    plot::ReportIndex index;
-    EXPECT_TRUE(plot::index_report("REPORT.CSV", "REPORT.CSV", kinds, index));
-    std::vector<plot::ReportTable> tables;
-    std::vector<std::string> said = index.warnings;
-    for (const plot::TableEntry& entry : index.tables) {
-        std::string warning;
-        if (!plot::load_table(index, entry, tables.emplace_back(), warning)) {
-            tables.pop_back();
-            said.push_back(warning);
-        }
-    }
-    if (warnings)
-        *warnings = said;
-    return tables;
 }
 
 }  // namespace plot_test

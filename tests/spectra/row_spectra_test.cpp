@@ -91,10 +91,6 @@ struct Cell {
     const char* value;
 };
 
-constexpr plot::TableKind spectrum_kinds[] = {plot::TableKind::ft_row,    plot::TableKind::ft_col,
-                                              plot::TableKind::multi_row, plot::TableKind::multi_col,
-                                              plot::TableKind::acf_row,   plot::TableKind::acf_col};
-
 const std::string row_dft = "Row-DFT ave. coef mags", column_dft = "Column-DFT ave. coef mags";
 const std::string ft_row = "Ave-row DFT coef mags", ft_column = "Ave-column DFT coef mags";
 

@@ -11,6 +11,12 @@
 #include "plot/report_index.h"
 #include "support/run_capture.h"
 
+inline constexpr plot::TableKind hist_kinds[] = {plot::TableKind::histogram, plot::TableKind::normality};
+inline constexpr plot::TableKind profile_kinds[] = {plot::TableKind::profile_row, plot::TableKind::profile_col};
+inline constexpr plot::TableKind spectrum_kinds[] = {plot::TableKind::ft_row,    plot::TableKind::ft_col,
+                                                     plot::TableKind::multi_row, plot::TableKind::multi_col,
+                                                     plot::TableKind::acf_row,   plot::TableKind::acf_col};
+
 // The complete tables of the kinds in a report text, and the warnings of both
 // readings, in that order.
 inline std::vector<plot::ReportTable> read_tables(const std::string& text, std::span<const plot::TableKind> kinds,
