@@ -4,10 +4,8 @@
 // real raw decoder expects and both programs read the mosaic alike.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 
-#include "input/tif_probe.h"
 #include "outside_tools.h"
 #include "program_profiles.h"
 #include "raw_writer.h"
@@ -15,66 +13,13 @@
 
 namespace {
 
-// The samples of dcraw's undemosaiced, unscaled 16-bit TIFF of the NEF, as
-// veldix's probe and reader find them; the image size goes to width, height.
-std::vector<uint16_t> dcraw_samples(const std::string& nef, uint32_t& width, uint32_t& height)
-{
-    const ToolRun run = run_tool("dcraw", {"-D", "-4", "-T", "-c", nef});
-    EXPECT_EQ(run.status, 0) << nef << ": " << run.err;
-    {
-        std::ofstream out("DCRAW.TIF", std::ios::binary);
-        out << run.out;
-    }
-    const ProbedFile tif = probe_file(tif_probe, "DCRAW.TIF");
-    EXPECT_EQ(tif.outcome.status, ExitStatus::completed) << tif.said;
-    width = tif.outcome.info.width;
-    height = tif.outcome.info.height;
-    return tif.samples;
-}
-
 // dcraw reads the samples in the file header's byte order, the NEF probe in the
-// maker note's. The converter crops some models by name, but not the D3X.
+// maker note's: both the same here. The converter crops some models by name,
+// but not the D3X.
 rawgen::NefOptions nef_options(bool big_endian)
 {
     return {.model = "NIKON D3X", .file_big_endian = big_endian, .maker_big_endian = big_endian};
 }
-
-// Every 16-bit value pattern, high byte and low byte varying independently.
-rawgen::Image hashed(uint32_t width, uint32_t height)
-{
-    return rawgen::make_image(width, height, [](uint32_t x, uint32_t y) {
-        return static_cast<uint16_t>(x * 40503u + y * 9973u + x * y * 7u);
-    });
-}
-
-TEST(DcrawRoundTrip, KeepsEverySampleInTheFileHeadersByteOrder)
-{
-    ASSERT_TRUE(tool_on_path("dcraw", "dcraw"));
-    ScratchDir dir;
-    for (bool big : {false, true}) {
-        for (auto [width, height] : {std::pair{22u, 22u}, {64u, 48u}, {251u, 203u}, {300u, 23u}}) {
-            SCOPED_TRACE(testing::Message() << (big ? "MM " : "II ") << width << "x" << height);
-            const rawgen::Image image = hashed(width, height);
-            dir.put("H.NEF", rawgen::make_nef(image, nef_options(big)));
-            uint32_t w = 0, h = 0;
-            EXPECT_EQ(dcraw_samples("H.NEF", w, h), image.samples);
-            EXPECT_EQ(std::pair(w, h), std::pair(width, height));
-        }
-        // A maker note in the other order (which the NEF probe follows) gives swapped values.
-        const rawgen::Image image = hashed(40, 30);
-        rawgen::NefOptions options = nef_options(big);
-        options.maker_big_endian = !big;
-        dir.put("X.NEF", rawgen::make_nef(image, options));
-        std::vector<uint16_t> swapped;
-        for (uint16_t s : image.samples)
-            swapped.push_back(static_cast<uint16_t>(s << 8 | s >> 8));
-        uint32_t w = 0, h = 0;
-        EXPECT_EQ(dcraw_samples("X.NEF", w, h), swapped) << "file MM " << big;
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Both programs on the same scene
 
 enum class Scene { Bright, Dark };
 
