@@ -102,8 +102,7 @@ const char* const not_run_here =
     "ReportFailures.ReadOnlyDirectoryWarnsForEveryReportAndReadOnlyImageIsMeasured:"
     "ReportFailures.ConsoleThatCannotBeWrittenEndsWithStatus4AndSaysSoOnStandardError:"
     // Steps called alone, and outside tools alone: no program runs in them.
-    "Table/DerivedBinsTest.*:NormalScores.*:FitNormalLine.*:Bands/FitBandTest.*:"
-    "DcrawRoundTrip.KeepsEverySampleInTheFileHeadersByteOrder";
+    "Table/DerivedBinsTest.*:NormalScores.*:FitNormalLine.*:Bands/FitBandTest.*";
 
 class WineEnvironment : public testing::Environment {
     void SetUp() override
