@@ -230,14 +230,4 @@ TEST_F(CommandLine, MissingOrUnopenableImagesGiveTheProgramsMessages)
     }
 }
 
-// The usage texts are kept as files beside the tests, copied from the
-// programs' documentation.
-TEST_F(CommandLine, UsageTextIsPrintedWhereverTheQuestionMarkStands)
-{
-    const std::string usage = std::string(EXAMPLES_DIR) + "/../usage/";
-    const Parsed q = parse(quorva_profile(), {"img", "/?"}), v = parse(veldix_profile(), {"-?", "nothere"});
-    EXPECT_EQ(std::pair(q.status, q.out), std::pair(0, read_file(usage + "quorva.txt")));
-    EXPECT_EQ(std::pair(v.status, v.out), std::pair(0, read_file(usage + "veldix.txt")));
-}
-
 }  // namespace
