@@ -37,27 +37,36 @@ TEST(ReportFailures, FullDiskWarnsOncePerFileAndEndsWithStatus4)
               "\n");
 }
 
-// Runs quorva in a child process that, when started as root, gives up its
-// rights (root writes into read-only directories), and returns its console.
-CapturedRun run_unprivileged(std::vector<const char*> argv)
+// Runs body(file) in a child process; its exit status and what it wrote to the
+// file (opened before the child starts).
+template <typename Body>
+CapturedRun in_child(Body body)
 {
-    std::FILE* console = std::tmpfile();  // opened before the rights are given up
+    std::FILE* file = std::tmpfile();
     const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(99);
-        const int status = run_program(quorva_profile(), static_cast<int>(argv.size()), argv.data(), console);
-        std::fflush(console);
-        ::_exit(status);
-    }
+    if (pid == 0)
+        ::_exit(body(file));
     int status = -1;
     ::waitpid(pid, &status, 0);
     CapturedRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ""};
-    std::rewind(console);
-    for (int c; (c = std::fgetc(console)) != EOF;)
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;)
         run.out += static_cast<char>(c);
-    std::fclose(console);
+    std::fclose(file);
     return run;
+}
+
+// quorva's console, in a child that gives up root's rights (root writes into
+// read-only directories).
+CapturedRun run_unprivileged(std::vector<const char*> argv)
+{
+    return in_child([&](std::FILE* console) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 99;
+        const int status = run_program(quorva_profile(), static_cast<int>(argv.size()), argv.data(), console);
+        std::fflush(console);
+        return status;
+    });
 }
 
 TEST(ReportFailures, ReadOnlyDirectoryWarnsForEveryReportAndReadOnlyImageIsMeasured)
@@ -111,31 +120,20 @@ TEST(ReportFailures, NamedPipeWithoutReaderIsAReportThatCannotBeOpened)
               "Warning:  Unable to open RCDN.CSV.\n");
 }
 
-// Runs quorva on A.NEF in a child process whose standard output is the file
-// given, or closed (null, standard input too); returns its status and what it
-// said on standard error.
-std::pair<int, std::string> run_with_stdout(const char* path)
+// quorva on A.NEF with standard output the file given, or closed (null,
+// standard input too): its status and what it said on standard error.
+CapturedRun run_with_stdout(const char* path)
 {
-    std::FILE* errors = std::tmpfile();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    return in_child([&](std::FILE* errors) {
         ::dup2(::fileno(errors), 2);
         ::close(1);
         if (!path)
             ::close(0);
         else if (::open(path, O_WRONLY) != 1)
-            ::_exit(99);
+            return 99;
         const char* argv[] = {"quorva", "a", "-L", nullptr};
-        ::_exit(run_main(quorva_profile(), 3, argv));
-    }
-    int status = -1;
-    ::waitpid(pid, &status, 0);
-    std::string said;
-    std::rewind(errors);
-    for (int c; (c = std::fgetc(errors)) != EOF;)
-        said += static_cast<char>(c);
-    std::fclose(errors);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, said};
+        return run_main(quorva_profile(), 3, argv);
+    });
 }
 
 TEST(ReportFailures, ConsoleThatCannotBeWrittenEndsWithStatus4AndSaysSoOnStandardError)
@@ -144,13 +142,16 @@ TEST(ReportFailures, ConsoleThatCannotBeWrittenEndsWithStatus4AndSaysSoOnStandar
     dir.put("A.NEF", rawgen::make_nef(planes));
     const std::string said = "Warning:  Unable to write standard output.\n";
     if (::access("/dev/full", W_OK) == 0) {
-        EXPECT_EQ(run_with_stdout("/dev/full"), std::pair(4, said));
+        const CapturedRun full = run_with_stdout("/dev/full");
+        EXPECT_EQ(std::pair(full.status, full.out), std::pair(4, said));
     }
     // Closed: nothing the run opens may take its place (the image would take
     // standard input's, the log standard output's, and get the console's lines).
-    EXPECT_EQ(run_with_stdout(nullptr), std::pair(4, said));
+    const CapturedRun closed = run_with_stdout(nullptr);
+    EXPECT_EQ(std::pair(closed.status, closed.out), std::pair(4, said));
     EXPECT_EQ(dir.read("QUORVA.CSV").find("Camera"), std::string::npos);
-    EXPECT_EQ(run_with_stdout("/dev/null"), std::pair(0, std::string()));
+    const CapturedRun null = run_with_stdout("/dev/null");
+    EXPECT_EQ(std::pair(null.status, null.out), std::pair(0, std::string()));
 }
 
 }  // namespace
