@@ -28,13 +28,6 @@ struct ByteFile {
     ImageFile file;
 };
 
-TiffStream in_order(bool big)
-{
-    TiffStream stream;
-    stream.big_endian = big;
-    return stream;
-}
-
 // A directory of the given entries in either order.
 std::vector<uint8_t> directory(bool big, const std::vector<IfdEntry>& entries, uint16_t declared_count)
 {
@@ -151,15 +144,6 @@ TEST(TiffStream, FirstOfDuplicateTagsWinsSearchStartsAtTheDirectoryAndACutEntryR
     EXPECT_FALSE(find_ifd_entry(cut_stream, 1002));
     EXPECT_EQ(cut_stream.entry.tag, 0);
     EXPECT_TRUE(find_ifd_entry(cut_stream, 0));
-}
-
-TEST(TiffStream, ShortEntriesAreReadByTheirType)
-{
-    const TiffStream big = in_order(true), little = in_order(false);
-    EXPECT_EQ(entry_value_by_type(big, {256, 3, 1, 0x01230000}), 0x0123u);
-    EXPECT_EQ(entry_value_by_type(big, {256, 4, 1, 0x01230000}), 0x01230000u);
-    EXPECT_EQ(entry_value_by_type(big, {256, 3, 2, 0x01230000}), 0x01230000u);
-    EXPECT_EQ(entry_value_by_type(little, {256, 3, 1, 0x45670123}), 0x0123u);
 }
 
 }  // namespace
