@@ -78,11 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
                         " Blue  ave 305.5, SD 0.00, SNR 305500.0, diff = -10.0\n\n",
                  {{"QUORVA.CSV", heading + " 95.50,295.50,305.50, 0.00, 7.07, 0.00, 0.0, 0.0, , , , , , , , "
                                            "A.NEF minus B.NEF, w8, h6, x0, y0\n"}}},
-        WholeRun{"smallest_window", quorva_profile, {{"A.NEF", nef(10, 10, 1, 2, 3, 5)}}, {"a", "-W1", "-X3", "-Y7"}, 0,
-                 d800 + "\nImage 10x10, Window 2x2 at X=2 Y=6\n"
-                        " Red   ave   1.5, SD 0.00, Max 1, Min 1\n"
-                        " Green ave   4.0, SD 1.50, Max 5, Min 2\n"
-                        " Blue  ave   3.5, SD 0.00, Max 3, Min 3\n\n"},
         // The profile log is opened before the image is examined, and left empty.
         WholeRun{"wide_window_drops_profiles", quorva_profile, {{"A.NEF", nef(2004, 4, 1, 2, 3, 4)}},
                  {"a", "-R", "-W2002"}, 0,
@@ -193,16 +188,6 @@ TEST(RunSequence, StatsLogIsHeadedOnlyWhileShorterThanEightBytes)
     dir.put_text("QUORVA.CSV", "12345678");
     run_captured(quorva_profile(), {"a", "/l"});
     EXPECT_EQ(dir.read("QUORVA.CSV"), "12345678" + record);
-}
-
-TEST(RunSequence, UsageAfterAnImageNameEndsTheRunWithoutReports)
-{
-    ScratchDir dir;
-    dir.put("A.NEF", nef(4, 4, 1, 2, 3, 4));
-    const CapturedRun run = run_captured(quorva_profile(), {"a", "-L", "-?", "-R"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.out.starts_with("QUORVA V.0.72, Apr. 2012.\n"));
-    EXPECT_FALSE(dir.exists("QUORVA.CSV"));
 }
 
 }  // namespace
