@@ -65,24 +65,6 @@ TEST(DamagedFiles, TiffCutAnywhereBeforeItsSamplesEndsCleanly)
     }
 }
 
-TEST(DamagedFiles, DirectoryOffsetsPointingBackIntoTheHeader)
-{
-    ScratchDir dir;
-    // A directory at 0 or 2 reads its entry count from "MM" (19789) or "II"
-    // (18761) or the 42: more than 200 entries is no directory at all.
-    for (uint32_t offset : {0u, 2u, 4u}) {
-        dir.put("A.NEF", rawgen::make_nef(noise(8, 6), {.first_ifd_offset = offset}));
-        const CapturedRun q = run_captured(quorva_profile(), {"a"});
-        EXPECT_EQ(q.status, 2) << offset;
-        EXPECT_EQ(q.out, "File:  A.NEF\nEXIF Decode Error 4\n") << offset;
-
-        dir.put("A.TIF", rawgen::make_tiff(noise(8, 8), {.ifd_offset = offset}));
-        const CapturedRun v = run_captured(veldix_profile(), {"a"});
-        EXPECT_EQ(v.status, 1) << offset;
-        EXPECT_EQ(v.out, "Error 15:  Missing image parameter(s).\n") << offset;
-    }
-}
-
 TEST(DamagedFiles, ExtremeImageSizes)
 {
     ScratchDir dir;

@@ -66,20 +66,4 @@ INSTANTIATE_TEST_SUITE_P(
         KernelCase{"FullLineDc", false, 7, 0, std::vector<int32_t>(line_capacity, 3), {}, line_capacity, 0, 3.0}),
     [](const testing::TestParamInfo<KernelCase>& tested) { return std::string(tested.param.name); });
 
-// In -F mode the lines hold tenths of DN: results are / N / 10 (the
-// autocovariance's magnitude).
-TEST(KernelFtCoef, DividesByTen)
-{
-    auto lines = std::make_unique<ProfileSet>();
-    const int32_t wave[4] = {20, 0, -20, 0}, alternating[4] = {1, -1, 1, -1};
-    std::copy(wave, wave + 4, lines->line[2]);
-    std::copy(alternating, alternating + 4, lines->line[0]);
-    lines->line[5][0] = lines->line[5][1] = 10;  // with line 7: 10, -10, 10, -10
-    lines->line[7][0] = lines->line[7][1] = -10;
-    const KernelMode ft{false, true};
-    EXPECT_NEAR(SpectrumKernel(*lines, ft, 2, 0, 4, 1), 1.0, 1e-12);   // |20 + 20| / 4 / 10
-    EXPECT_NEAR(SpectrumKernel(*lines, ft, 5, 2, 4, 2), 1.0, 1e-12);   // Nyquist: 40 / 4 / 10
-    EXPECT_EQ(SpectrumKernel(*lines, KernelMode{true, true}, 0, 0, 4, 1), 0.025);  // |-1| / 4 / 10
-}
-
 }  // namespace
