@@ -122,21 +122,6 @@ INSTANTIATE_TEST_SUITE_P(
                                "    2,     1.000,     2.000,     3.000,     4.000\n"}}}),
     [](const testing::TestParamInfo<WholeRun>& param) { return std::string(param.param.name); });
 
-TEST(VeldixRun, SecondWindowFollowsTheFirstWindowsMosaicPhase)
-{
-    ScratchDir dir;
-    dir.put("A.TIF", tif(8, 8, 10, 20, 30, 40));
-    // Image 2 has a gradient along x, so its window position shows in the difference.
-    dir.put("B.TIF", rawgen::make_tiff(rawgen::make_image(8, 8, [](uint32_t x, uint32_t) { return uint16_t(x); })));
-    // U = 5 is clamped to 4; X = 3 is an odd distance away, and moving image 2's
-    // window forward to 5 would leave the image (5 + 4 > 8): it moves back to 3.
-    const CapturedRun run = run_captured(veldix_profile(), {"a", "b", "-W4", "-H2", "-X3", "-Y0", "-U5"});
-    // Red samples of image 1 (10) at columns 4, 6 meet image 2's 4 and 6: d = 6, 4.
-    EXPECT_NE(run.out.find(" Red   ave =   8.0, SD 0.71, SNR 11.3, diff =   5.0\n"), std::string::npos) << run.out;
-    // Blue (30) at columns 3, 5 meets 3 and 5: d = 27, 25; ave (30 + 4) / 2 + 0.5.
-    EXPECT_NE(run.out.find(" Blue  ave =  17.5, SD 0.71, SNR 24.7, diff =  26.0\n"), std::string::npos) << run.out;
-}
-
 TEST(QuorvaRun, ClippingCountsGreenZerosAndValuesAboveTheCameraLevel)
 {
     ScratchDir dir;
