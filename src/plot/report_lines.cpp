@@ -4,6 +4,14 @@
 
 namespace plot {
 
+std::string_view trim_cell(std::string_view s)
+{
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
 namespace {
 
 constexpr size_t chunk = 64 * 1024;

@@ -15,6 +15,9 @@ namespace plot {
 // title has lost its window, a cut row its cells).
 inline constexpr size_t longest_line = 64 * 1024;
 
+// A cell of a report line without the blanks (and tabs) around it.
+std::string_view trim_cell(std::string_view s);
+
 struct Line {
     std::string_view text;    // without the end of line (and a carriage return before it)
     bool terminated = false;  // ended by a newline (the last line of a file may not be)

@@ -12,15 +12,6 @@ namespace plot {
 
 namespace {
 
-std::string_view trim(std::string_view s)
-{
-    const size_t first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    const size_t last = s.find_last_not_of(" \t");
-    return s.substr(first, last - first + 1);
-}
-
 // A whole cell as a number; "nan", "-nan", "inf" as the programs may print them.
 bool to_number(std::string_view cell, double& value)
 {
@@ -226,7 +217,7 @@ TableReader::Event TableReader::feed(const Line& line)
         const size_t comma = line.text.find(',', start);
         if (n == 9)
             return cut_off(line.number);
-        cells[n++] = trim(line.text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        cells[n++] = trim_cell(line.text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         if (comma == std::string_view::npos)
             break;
         start = comma + 1;

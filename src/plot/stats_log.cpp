@@ -11,14 +11,6 @@ namespace plot {
 
 namespace {
 
-std::string_view trim(std::string_view s)
-{
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
 bool to_number(std::string_view cell, double& value)
 {
     const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
@@ -58,7 +50,7 @@ bool parse_stats_record(std::string_view line, StatsRecord& r)
     std::vector<std::string_view> cells;
     for (size_t start = 0;;) {
         const size_t comma = line.find(',', start);
-        cells.push_back(trim(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
+        cells.push_back(trim_cell(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
         if (comma == std::string_view::npos)
             break;
         start = comma + 1;
@@ -103,7 +95,7 @@ bool parse_stats_record(std::string_view line, StatsRecord& r)
         end = line.rfind(',', end - 1);
     if (end < start)
         return false;
-    out.files = std::string(trim(line.substr(start, end - start)));
+    out.files = std::string(trim_cell(line.substr(start, end - start)));
     out.log = r.log;
     out.line = r.line;
     r = std::move(out);
