@@ -175,8 +175,8 @@ int run(int argc, char** argv) {
   rawgen::Content content;
   rawgen::NefOptions nef_options;
   rawgen::TiffOptions tif_options;
-  rawgen::SeriesSpec spec;
-  rawgen::Sensor& sensor = spec.sensor;
+  rawgen::SeriesSpec setup;
+  rawgen::Sensor& sensor = setup.sensor;
   rawgen::Exposure exposure;
   bool dn_content = false, electrons_given = false, rate_given = false, exposure_given = false;
   bool series_tiff = false;
@@ -185,7 +185,7 @@ int run(int argc, char** argv) {
   for (int i = 3; i < argc; i += 2) {
     const std::string_view option = argv[i];
     if (option == "--dark-per-level" && series) {  // the one option without a value
-      spec.dark_per_level = true;
+      setup.dark_per_level = true;
       --i;
       continue;
     }
@@ -242,7 +242,7 @@ int run(int argc, char** argv) {
         pc.sine_along_y = along_y;
       }
     } else if (option == "--seed") {
-      content.seed = exposure.seed = spec.seed = parse_integer<uint64_t>(value, option, 0, UINT64_MAX);
+      content.seed = exposure.seed = setup.seed = parse_integer<uint64_t>(value, option, 0, UINT64_MAX);
     } else if (option == "--electrons" && !series) {
       parse_planes(value, option, exposure.electrons, false);
       electrons_given = true;
@@ -256,17 +256,17 @@ int run(int argc, char** argv) {
       if (value != "nef" && value != "tif") throw BadArgument("--format needs nef or tif");
       series_tiff = value == "tif";
     } else if (option == "--levels" && series) {
-      spec.levels = parse_integer<uint32_t>(value, option, 1, 99);
+      setup.levels = parse_integer<uint32_t>(value, option, 1, 99);
     } else if (option == "--spacing" && series) {
       if (value != "geometric" && value != "linear") throw BadArgument("--spacing needs geometric or linear");
-      spec.geometric = value == "geometric";
+      setup.geometric = value == "geometric";
     } else if (option == "--exposures" && series) {
       const auto parts = split(value);
       if (parts.size() != 2) throw BadArgument("--exposures needs FIRST,LAST in seconds");
-      spec.first_s = parse_number(parts[0], option, false);
-      spec.last_s = parse_number(parts[1], option, false);
+      setup.first_s = parse_number(parts[0], option, false);
+      setup.last_s = parse_number(parts[1], option, false);
     } else if (option == "--dark-exposure" && series) {
-      spec.dark_s = parse_number(value, option, false);
+      setup.dark_s = parse_number(value, option, false);
     } else if (!parse_sensor_option(option, value, sensor)) {
       throw BadArgument("unknown option \"" + std::string(option) + "\" for " + std::string(format));
     }
@@ -275,15 +275,15 @@ int run(int argc, char** argv) {
 
   if (series) {
     if (!rate_given) throw BadArgument("a series needs --rate (signal electrons per second, one value or R,G1,B,G2)");
-    spec.width = width;
-    spec.height = height;
-    std::copy(rate, rate + 4, spec.rate);
-    spec.tiff = series_tiff;
-    spec.nef = nef_options;
-    spec.tif = tif_options;
+    setup.width = width;
+    setup.height = height;
+    std::copy(rate, rate + 4, setup.rate);
+    setup.tiff = series_tiff;
+    setup.nef = nef_options;
+    setup.tif = tif_options;
     rawgen::SeriesFiles written;
     std::string error;
-    if (!rawgen::write_series(out, spec, written, error)) {
+    if (!rawgen::write_series(out, setup, written, error)) {
       std::fprintf(stderr, "Error: %s\n", error.c_str());
       return 1;
     }

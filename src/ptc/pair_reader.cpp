@@ -84,15 +84,15 @@ PairRead read_pair(const ReaderProfiles& readers, const std::string& file1, cons
     result.image_height = info.height;
 
     if (!window) {
-        const WindowSpec spec = place_window(profile->window, request, info);
+        const WindowSpec placement = place_window(profile->window, request, info);
         PairWindow placed;
-        placed.width = spec.W;
-        placed.height = spec.H;
-        placed.x = spec.X;
-        placed.y = spec.Y;
+        placed.width = placement.W;
+        placed.height = placement.H;
+        placed.x = placement.X;
+        placed.y = placement.Y;
         for (int r = 0; r < 2; ++r)
             for (int c = 0; c < 2; ++c)
-                placed.plane[r][c] = channel_at(spec.Y + r, spec.X + c);
+                placed.plane[r][c] = channel_at(placement.Y + r, placement.X + c);
         window = placed;
     }
     const PairWindow& w = *window;

@@ -58,7 +58,7 @@ uint32_t counted_dn(CfaChannel channel, uint32_t dn, bool o_mode, uint32_t red_r
 
 // Counts image 1's window into the derived bins from how often each DN
 // occurs; image 2 is never read.
-void count_into_bins(const DerivedRequest& request, const std::vector<uint32_t>& counts, const HistogramSpec& spec,
+void count_into_bins(const DerivedRequest& request, const std::vector<uint32_t>& counts, const HistogramSpec& layout,
                      HistogramCounts& histogram)
 {
     const uint32_t red_round = request.rules->o_mode_red_round;
@@ -67,7 +67,7 @@ void count_into_bins(const DerivedRequest& request, const std::vector<uint32_t>&
         const uint32_t* count = counts.data() + static_cast<size_t>(plane) * dn_values;
         for (uint32_t dn = 0; dn < dn_values; ++dn)
             if (count[dn] != 0)
-                histogram_add(spec, histogram, count_plane[colour_of(channel)],
+                histogram_add(layout, histogram, count_plane[colour_of(channel)],
                               counted_dn(channel, dn, request.o_mode, red_round), count[dn]);
     }
 }
@@ -99,9 +99,9 @@ DerivedFigures histogram_derived(const DerivedRequest& request)
             return figures;
         counts = &counted_here;
     }
-    const HistogramSpec spec{1, bins.width, bins.bins};
+    const HistogramSpec layout{1, bins.width, bins.bins};
     auto histogram = std::make_unique<HistogramCounts>();
-    count_into_bins(request, *counts, spec, *histogram);
+    count_into_bins(request, *counts, layout, *histogram);
 
     // The count grows before each colour and keeps its growth; the step area
     // carries over from colour to colour.

@@ -46,14 +46,14 @@ HistogramSpec normalise_histogram(const HistogramRules& rules, int32_t S_value, 
     return HistogramSpec{to_int32(S), to_int32(B), to_int32(N)};
 }
 
-std::string histogram_table(const HistogramSpec& spec, const HistogramCounts& counts, const std::string& source,
+std::string histogram_table(const HistogramSpec& layout, const HistogramCounts& counts, const std::string& source,
                             const char* header)
 {
     TextBuffer table;
     add_text(table, "%s%s", report_texts::histogram_title, source.c_str());
     add_text(table, "%s", header);
-    for (int32_t k = 0; k <= spec.bins + 1; ++k) {
-        const int64_t base = k == 0 ? 0 : int64_t{spec.start} + int64_t{k - 1} * spec.width;
+    for (int32_t k = 0; k <= layout.bins + 1; ++k) {
+        const int64_t base = k == 0 ? 0 : int64_t{layout.start} + int64_t{k - 1} * layout.width;
         add_text(table, "%6ld, %9ld, %9ld, %9ld, %9ld\n", static_cast<long>(base),
                  static_cast<long>(counts.counts[R][k]), static_cast<long>(counts.counts[G1][k]),
                  static_cast<long>(counts.counts[B][k]), static_cast<long>(counts.counts[G2][k]));

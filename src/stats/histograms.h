@@ -32,25 +32,25 @@ struct HistogramCounts {
 HistogramSpec normalise_histogram(const HistogramRules& rules, int32_t S, int32_t B, int32_t E, int32_t N);
 
 // The counter a DN belongs to: below the range, a bin, or at or above the range.
-inline int64_t histogram_index(const HistogramSpec& spec, int64_t dn)
+inline int64_t histogram_index(const HistogramSpec& layout, int64_t dn)
 {
     // 64-bit: S + N x B may pass 2^31 for a zero-width range.
-    const int64_t start = spec.start;
-    const int64_t end = start + int64_t{spec.bins} * spec.width;
+    const int64_t start = layout.start;
+    const int64_t end = start + int64_t{layout.bins} * layout.width;
     if (dn < start)
         return 0;
     if (dn >= end)
-        return spec.bins + 1;
-    return 1 + (dn - start) / spec.width;
+        return layout.bins + 1;
+    return 1 + (dn - start) / layout.width;
 }
 
 // Adds n samples of the DN to the plane's counters.
-inline void histogram_add(const HistogramSpec& spec, HistogramCounts& counts, CfaChannel plane, int64_t dn,
+inline void histogram_add(const HistogramSpec& layout, HistogramCounts& counts, CfaChannel plane, int64_t dn,
                           uint32_t n = 1)
 {
-    counts.counts[plane][histogram_index(spec, dn)] += n;
+    counts.counts[plane][histogram_index(layout, dn)] += n;
 }
 
 // The "Histogram data" table; source completes its title line.
-std::string histogram_table(const HistogramSpec& spec, const HistogramCounts& counts, const std::string& source,
+std::string histogram_table(const HistogramSpec& layout, const HistogramCounts& counts, const std::string& source,
                             const char* header);

@@ -59,16 +59,16 @@ class Series : public testing::TestWithParam<Case> {};
 
 TEST_P(Series, FiguresComeBackWithinTheirErrors)
 {
-    const rawgen::SeriesSpec& spec = GetParam().second;
-    const rawgen::Sensor& s = spec.sensor;
+    const rawgen::SeriesSpec& setup = GetParam().second;
+    const rawgen::Sensor& s = setup.sensor;
     ScratchDir dir;
     rawgen::SeriesFiles files;
     std::string error;
-    ASSERT_TRUE(rawgen::write_series(dir.path(), spec, files, error)) << error;
+    ASSERT_TRUE(rawgen::write_series(dir.path(), setup, files, error)) << error;
     const CapturedRun run = ptcfit({"--plan", "plan.csv", "-W96", "-o", "out"});
     ASSERT_EQ(run.status, 0) << run.out;
     const std::string json = dir.read("out/PTC_results.json");
-    const std::vector<double> t = rawgen::series_exposures(spec);
+    const std::vector<double> t = rawgen::series_exposures(setup);
     const double sat_e = rawgen::saturation_electrons(s), step_e = 1000 * (t[1] - t[0]);
     int prnu_limits = 0;
     for (const char* channel : {"Red", "Green", "Blue", "Green1", "Green2"}) {
@@ -79,7 +79,7 @@ TEST_P(Series, FiguresComeBackWithinTheirErrors)
         EXPECT_LT(k_se, 0.03 * s.gain);  // a variance from 48 x 48 samples: 3 % each
         // One dark pair: the dark noise at the first flat's exposure; clipped at 0, a limit a little above it.
         const double sd = value("sigma_d");
-        const double true_sd = std::sqrt(s.read_noise * s.read_noise + (spec.dark_per_level ? 0 : s.dark_current * t[0]));
+        const double true_sd = std::sqrt(s.read_noise * s.read_noise + (setup.dark_per_level ? 0 : s.dark_current * t[0]));
         EXPECT_EQ(value("sigma_d_upper_limit"), s.black == 0);
         if (s.black == 0)
             EXPECT_TRUE(sd > true_sd && sd < 1.1 * true_sd) << sd;
@@ -88,15 +88,15 @@ TEST_P(Series, FiguresComeBackWithinTheirErrors)
         // Saturation at the last level short of the clip (or one before, where the noise
         // touches it). Red and blue under white light get a quarter of green's light and
         // never clip; their fit range is green's: all their pairs lie below 70 % of it.
-        const bool dim = spec.rate[0] < spec.rate[1] && channel[0] != 'G';
+        const bool dim = setup.rate[0] < setup.rate[1] && channel[0] != 'G';
         EXPECT_EQ(value("saturation_reached"), !dim);
         const double u = value("u_e_sat");
         if (dim) {
             EXPECT_TRUE(std::isnan(u) && std::isnan(value("dr_db")));
-            EXPECT_EQ(value("points"), spec.levels);
+            EXPECT_EQ(value("points"), setup.levels);
         } else {
             EXPECT_LE(u, sat_e + 4 * value("u_e_sat_stderr"));
-            EXPECT_GE(u, sat_e - 2 * step_e * spec.rate[1] / 1000 - 4 * k_se / k * u);
+            EXPECT_GE(u, sat_e - 2 * step_e * setup.rate[1] / 1000 - 4 * k_se / k * u);
         }
         if (s.dark_current > 0)
             EXPECT_NEAR(value("dark_current_e_per_s"), s.dark_current, 4 * value("dark_current_e_per_s_stderr"));
@@ -119,7 +119,7 @@ TEST_P(Series, FiguresComeBackWithinTheirErrors)
     EXPECT_EQ(run.out.find("Note:  the dark frames clip at 0") != std::string::npos, s.black == 0) << run.out;
     // One CSV row per flat pair and channel; the pairs left out named in the plot's legend.
     const std::string csv = dir.read("out/PTC_points.csv");
-    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 5 * static_cast<long>(spec.levels));
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 5 * static_cast<long>(setup.levels));
     EXPECT_NE(dir.read("out/ptc-curve.svg").find("left out of the fit"), std::string::npos);
 }
 

@@ -145,17 +145,17 @@ TEST(TransferFrames, ASoftKneeBelowTheWhiteClip) {
 // Saturation at the full well, 20000 e- (the clip would allow (16383 - 600) / 0.5);
 // the dimmest plane, 500 e-/s, reaches it at 40 s, so the flats end at 52 s.
 TEST(PtcSeries, ExposuresReachPastSaturationAndThePlanReadsBack) {
-  rawgen::SeriesSpec spec{.width = 16, .height = 8, .sensor = {.gain = 0.5, .read_noise = 3, .black = 600,
+  rawgen::SeriesSpec setup{.width = 16, .height = 8, .sensor = {.gain = 0.5, .read_noise = 3, .black = 600,
                                                                .full_well = 20000},
                           .rate = {1000, 2000, 500, 2000}, .levels = 3, .geometric = false};
-  EXPECT_EQ(rawgen::saturation_electrons(spec.sensor), 20000);
-  const std::vector<double> linear = rawgen::series_exposures(spec);
+  EXPECT_EQ(rawgen::saturation_electrons(setup.sensor), 20000);
+  const std::vector<double> linear = rawgen::series_exposures(setup);
   ASSERT_EQ(linear.size(), 3u);
   EXPECT_DOUBLE_EQ(linear[0], 52.0 / 3);
   EXPECT_DOUBLE_EQ(linear[1], 104.0 / 3);
   EXPECT_DOUBLE_EQ(linear[2], 52);
-  spec.geometric = true;  // half-stop steps: 52 / 2, 52 / sqrt 2, 52
-  const std::vector<double> geometric = rawgen::series_exposures(spec);
+  setup.geometric = true;  // half-stop steps: 52 / 2, 52 / sqrt 2, 52
+  const std::vector<double> geometric = rawgen::series_exposures(setup);
   ASSERT_EQ(geometric.size(), 3u);
   EXPECT_DOUBLE_EQ(geometric[0], 26);
   EXPECT_DOUBLE_EQ(geometric[1], 52 / std::sqrt(2.0));
@@ -165,7 +165,7 @@ TEST(PtcSeries, ExposuresReachPastSaturationAndThePlanReadsBack) {
   const std::string dir = scratch.path() + "/";
   rawgen::SeriesFiles written;
   std::string error;
-  ASSERT_TRUE(rawgen::write_series(dir, spec, written, error)) << error;
+  ASSERT_TRUE(rawgen::write_series(dir, setup, written, error)) << error;
   EXPECT_EQ(written.plan_csv,
             "role,file1,file2,exposure_s\n"
             "dark,DARK01A.NEF,DARK01B.NEF,26\n"

@@ -21,9 +21,9 @@ class NormaliseTest : public testing::TestWithParam<NormaliseCase> {};
 TEST_P(NormaliseTest, BringsSettingsIntoRange)
 {
     const NormaliseCase& c = GetParam();
-    const HistogramSpec spec =
+    const HistogramSpec layout =
         normalise_histogram((c.veldix ? veldix_profile() : quorva_profile()).histogram, c.S, c.B, c.E, c.N);
-    EXPECT_EQ((std::vector<int32_t>{spec.start, spec.width, spec.bins}), (std::vector<int32_t>{c.start, c.width, c.bins}));
+    EXPECT_EQ((std::vector<int32_t>{layout.start, layout.width, layout.bins}), (std::vector<int32_t>{c.start, c.width, c.bins}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -48,15 +48,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HistogramAdd, CountsBelowEachBinAndAbove)
 {
-    HistogramSpec spec{1, 2, 3};  // bins [1,3) [3,5) [5,7)
+    HistogramSpec layout{1, 2, 3};  // bins [1,3) [3,5) [5,7)
     HistogramCounts hist;
     for (int64_t dn : {0, 1, 2, 5, 6, 7, 65535})
-        histogram_add(spec, hist, B, dn);
-    histogram_add(spec, hist, B, 3, 4);
+        histogram_add(layout, hist, B, dn);
+    histogram_add(layout, hist, B, 3, 4);
     EXPECT_EQ(std::vector<uint32_t>(hist.counts[B], hist.counts[B] + 5), (std::vector<uint32_t>{1, 2, 4, 2, 2}));
-    spec.width = 0;  // no room: everything from S on counts above
+    layout.width = 0;  // no room: everything from S on counts above
     for (int64_t dn : {0, 1, 2})
-        histogram_add(spec, hist, R, dn);
+        histogram_add(layout, hist, R, dn);
     EXPECT_EQ(std::vector<uint32_t>(hist.counts[R], hist.counts[R] + 5), (std::vector<uint32_t>{1, 0, 0, 0, 2}));
 }
 

@@ -41,7 +41,7 @@ double saturation_electrons(const Sensor& sensor);
 // time at which the dimmest lit plane reaches saturation, so every colour clips;
 // a first exposure of 0 becomes last / levels (constant step) or last x 2^-((levels-1)/2)
 // (half-stop ratio).
-std::vector<double> series_exposures(const SeriesSpec& spec);
+std::vector<double> series_exposures(const SeriesSpec& setup);
 
 struct SeriesFiles {
   std::string plan_csv, truth_json;
@@ -49,8 +49,8 @@ struct SeriesFiles {
 };
 
 // Writes the series into the folder (created when missing). Throws
-// std::invalid_argument for a spec that makes no series; returns false with a
+// std::invalid_argument for a setup that makes no series; returns false with a
 // message when a file cannot be written.
-bool write_series(const std::string& folder, const SeriesSpec& spec, SeriesFiles& written, std::string& error);
+bool write_series(const std::string& folder, const SeriesSpec& setup, SeriesFiles& written, std::string& error);
 
 }  // namespace rawgen
